@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "core/transactions.h"
+TEST(Smoke, Builds) { EXPECT_EQ(tarvex::kResultNoPort, -3); }
