@@ -1,0 +1,33 @@
+#pragma once
+// The port folder's building blocks, shared by the port map, the serial
+// ports, the encoder simulator and the tests.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "connection/port_folder.h"
+
+namespace tarvex {
+
+// Number of a folder entry named COM<n>: n >= 1, decimal digits without a
+// leading zero, upper-case "COM". Other names are not ports.
+std::optional<unsigned> ParsePortName(std::string_view name);
+
+// PortFolder() + "/COM<n>".
+std::string PortLinkPath(unsigned n);
+
+// Creates `path` and its missing parents; true when it exists as a folder.
+bool MakeFolders(const std::string& path);
+
+// Gives every device in `devices` that no link in `folder` resolves to a new
+// link COM<n>, lowest free n >= 1 (a dangling link still holds its number).
+// Devices that do not exist are skipped; paths are compared canonically.
+void AssignLinks(const std::string& folder, const std::vector<std::string>& devices);
+
+// Links of `folder` whose target exists and is a character device, in
+// ascending port number; valueName is the target as the link spells it.
+std::vector<PortMapEntry> ListLinks(const std::string& folder);
+
+}  // namespace tarvex

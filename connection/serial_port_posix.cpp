@@ -1,0 +1,93 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+#include "connection/port_folder_posix.h"
+#include "connection/serial_line_posix.h"
+#include "connection/serial_port.h"
+
+namespace tarvex {
+
+namespace {
+
+int Fd(PortHandle h) { return h <= static_cast<PortHandle>(INT_MAX) ? static_cast<int>(h) : -1; }
+
+class PosixSerialPorts final : public SerialPorts {
+ public:
+  PortHandle Open(std::uint8_t portNum, std::uint32_t baudRate) override {
+    if (portNum == 0) return kInvalidHandleValue;  // no such link is ever made
+    // O_NONBLOCK only for the open itself: a modem line must not hold it up.
+    const int fd = open(PortLinkPath(portNum).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return kInvalidHandleValue;
+    struct stat st {};
+    // Only devices: a link to a regular file or a FIFO is not a port.
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      close(fd);
+      return kInvalidHandleValue;
+    }
+    // flock keeps out our own kind; TIOCEXCL keeps out any other program.
+    ioctl(fd, TIOCEXCL);
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    SetRawLine(fd, baudRate);  // a refused rate still leaves the port open
+    return static_cast<PortHandle>(fd);
+  }
+
+  void Close(PortHandle h) override {
+    const int fd = Fd(h);
+    if (fd < 0) return;
+    // The exclusive flag outlives our descriptor while anyone else holds the
+    // device (a pty's other end, say); clear it so the next opener gets in.
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+  }
+
+  void PurgeTransmit(PortHandle h) override { tcflush(Fd(h), TCOFLUSH); }
+  void PurgeReceive(PortHandle h) override { tcflush(Fd(h), TCIFLUSH); }
+  void PurgeReceiveAbort(PortHandle h) override { tcflush(Fd(h), TCIFLUSH); }
+
+  std::uint32_t WriteByte(PortHandle h, std::uint8_t byte) override {
+    for (;;) {
+      const ssize_t n = write(Fd(h), &byte, 1);
+      if (n == 1) return 0;
+      if (n < 0 && errno == EINTR) continue;
+      // EAGAIN and friends are reported, not waited out.
+      return n < 0 ? static_cast<std::uint32_t>(errno) : static_cast<std::uint32_t>(EIO);
+    }
+  }
+
+  std::uint32_t QueuedCount(PortHandle h) override {
+    int queued = 0;
+    if (ioctl(Fd(h), FIONREAD, &queued) != 0 || queued < 0) return 0;
+    return static_cast<std::uint32_t>(queued);
+  }
+
+  std::uint32_t Read(PortHandle h, std::uint8_t* buf, std::uint32_t n) override {
+    if (n == 0) return 0;
+    ssize_t got;
+    do {
+      got = read(Fd(h), buf, n);
+    } while (got < 0 && errno == EINTR);
+    return got > 0 ? static_cast<std::uint32_t>(got) : 0;
+  }
+
+  std::uint32_t GetTickCount() override {
+    timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<std::uint32_t>(ms);  // modulo 2^32, like GetTickCount
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<SerialPorts> MakeSystemSerialPorts() { return std::make_unique<PosixSerialPorts>(); }
+
+}  // namespace tarvex
