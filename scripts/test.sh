@@ -9,7 +9,8 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libserialport-dev libjpeg62-turbo-dev
-  fonts-liberation xvfb xauth
+  fonts-liberation xvfb xauth dbus-daemon
+  g++-mingw-w64-x86-64 wine64 googletest
 )
 if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
   missing=()
@@ -37,4 +38,5 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions="$top/scripts/lsan.supp" \
   run_variant sanitize -DTARVEX_SANITIZE=ON -DTARVEX_BENCH=OFF
+bash "$top/scripts/test_windows.sh"
 echo "All test runs passed."

@@ -68,6 +68,12 @@ bool IsDangling(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && stat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
+bool PointsAt(const std::string& link, const std::string& target) {
+  char buf[256];
+  const ssize_t len = readlink(link.c_str(), buf, sizeof buf);
+  return len > 0 && std::string(buf, static_cast<std::size_t>(len)) == target;
+}
+
 // Links COM<n> to the pty: the requested number, or the lowest one that has
 // no entry or only a dangling link. Returns 0 on failure.
 unsigned ClaimLink(unsigned requested, const std::string& target, std::string& error) {
@@ -79,7 +85,9 @@ unsigned ClaimLink(unsigned requested, const std::string& target, std::string& e
   const unsigned last = requested != 0 ? requested : 999999;
   for (unsigned n = first; n <= last; ++n) {
     const std::string link = PortLinkPath(n);
-    if (IsDangling(link)) unlink(link.c_str());
+    // A link left by a killed simulator dangles, or already names this very
+    // pseudo-terminal when the system handed its number out again.
+    if (IsDangling(link) || PointsAt(link, target)) unlink(link.c_str());
     if (symlink(target.c_str(), link.c_str()) == 0) return n;
     if (errno != EEXIST) {
       error = "cannot link " + link + ": " + std::strerror(errno);
@@ -92,10 +100,8 @@ unsigned ClaimLink(unsigned requested, const std::string& target, std::string& e
 
 void ReleaseLink(unsigned n, const std::string& target) {
   const std::string link = PortLinkPath(n);
-  char buf[256];
-  const ssize_t len = readlink(link.c_str(), buf, sizeof buf);
   // Someone may have pointed the number elsewhere meanwhile: leave theirs.
-  if (len > 0 && std::string(buf, static_cast<std::size_t>(len)) == target) unlink(link.c_str());
+  if (PointsAt(link, target)) unlink(link.c_str());
 }
 
 class Encoder {

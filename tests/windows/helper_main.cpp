@@ -1,0 +1,2 @@
+// A bare executable for the version-text tests.
+int main() { return 0; }
