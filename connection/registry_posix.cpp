@@ -197,27 +197,29 @@ std::vector<std::optional<Text>> SplitLines(const std::string& bytes) {
 Hive ParseHive(const std::string& bytes) {
   Hive hive;
   const auto lines = SplitLines(bytes);
-  std::optional<std::size_t> current;
+  // Index of the key the lines belong to; none before the first good header.
+  constexpr std::size_t kNoKey = static_cast<std::size_t>(-1);
+  std::size_t current = kNoKey;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (!lines[i]) continue;
     const std::u16string_view line = TrimSpaces(*lines[i]);
     if (line.empty() || line.front() == u';') continue;
     if (line.front() == u'[') {
       // Values under a bad or deleting header belong to no key.
-      current.reset();
+      current = kNoKey;
       if (line.back() != u']' || line.size() < 3 || line[1] == u'-') continue;
       const std::u16string_view name = TrimBackslashes(line.substr(1, line.size() - 2));
       if (name.empty()) continue;
       for (std::size_t k = 0; k < hive.size(); ++k) {
         if (SameName(hive[k].name, name)) current = k;
       }
-      if (!current) {
+      if (current == kNoKey) {
         hive.push_back(Key{Text(name), {}});
         current = hive.size() - 1;
       }
       continue;
     }
-    if (!current) continue;
+    if (current == kNoKey) continue;
 
     Value value;
     std::u16string_view rest = line;
@@ -246,7 +248,7 @@ Hive ParseHive(const std::string& bytes) {
     } else {
       continue;  // "-" (a deletion) or garbage
     }
-    SetValue(hive[*current], std::move(value));
+    SetValue(hive[current], std::move(value));
   }
   return hive;
 }

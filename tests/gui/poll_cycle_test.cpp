@@ -1,0 +1,172 @@
+// One poll cycle's three outcomes, the packet rate and the refresh rate.
+
+#include <ostream>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include "tests/gui/fakes.h"
+
+namespace tarvex::testing {
+namespace {
+
+enum class Loss { Timeout, WriteError, NoPort };
+
+void PrintTo(Loss loss, std::ostream* os) {
+  *os << (loss == Loss::Timeout ? "time-out" : loss == Loss::WriteError ? "write error" : "no port");
+}
+
+class LinkLostTest : public WindowsTest, public ::testing::WithParamInterface<Loss> {};
+
+TEST_P(LinkLostTest, ClosesShowsTheLostLinkAndStartsReconnecting) {
+  OpenPort(3);
+  const PortHandle handle = main->state.ComID;
+  Poll(PositionReply(1234, 0x0FF));  // every indicator but 8 and 9 coloured
+  std::vector<TColor> before;
+  for (int n = 0; n < 10; ++n) before.push_back(main->StatusPanel(n)->color());
+  main->lblCableDisconnected->setVisible(false);
+  main->TimerPosiljaj->start();
+  settings->btnComOpen->setEnabled(false);
+  settings->btnComClose->setEnabled(true);
+  settings->btnComScan->setEnabled(false);
+  settings->comboCOMport->setEnabled(false);
+  settings->comboHitrost->setEnabled(false);
+  main->lblResolution->setText("Resolution: 1.0 \u00B5m");
+
+  switch (GetParam()) {
+    case Loss::Timeout: break;  // nothing scripted: the deadline passes
+    case Loss::WriteError: ports.FailNextWrite(5); break;
+    case Loss::NoPort: main->state.ComID = kInvalidHandleValue; break;
+  }
+  main->TimerPosiljajTimer();
+
+  if (GetParam() == Loss::NoPort) {
+    EXPECT_TRUE(ports.closes.empty());
+  } else {
+    EXPECT_EQ(ports.closes, std::vector<PortHandle>{handle});
+  }
+  EXPECT_EQ(main->state.ComID, kInvalidHandleValue);
+  EXPECT_FALSE(main->TimerPosiljaj->isActive());
+  EXPECT_TRUE(settings->RetryPortOpenTimer->isActive());
+  EXPECT_TRUE(settings->btnComOpen->isEnabled());
+  EXPECT_FALSE(settings->btnComClose->isEnabled());
+  EXPECT_TRUE(settings->btnComScan->isEnabled());
+  EXPECT_TRUE(settings->comboCOMport->isEnabled());
+  EXPECT_TRUE(settings->comboHitrost->isEnabled());
+  EXPECT_EQ(Readout(), "- - - - -");
+  EXPECT_EQ(main->shStatusLed->brushColor(), clGray);
+  EXPECT_EQ(main->state.barva_LED, clLedOk);  // the LED is painted, its field kept
+  EXPECT_EQ(main->Panel9->color(), clRed);
+  for (int n = 0; n < 9; ++n) EXPECT_EQ(main->StatusPanel(n)->color(), before[static_cast<std::size_t>(n)]) << n;
+  EXPECT_TRUE(main->lblCableDisconnected->isVisibleTo(main.get()));
+  EXPECT_TRUE(main->state.data_unavailable);
+  EXPECT_EQ(settings->pnlRxPaketek->color(), clRed);
+  EXPECT_EQ(main->lblResolution->text(), "Resolution: ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, LinkLostTest, ::testing::Values(Loss::Timeout, Loss::WriteError, Loss::NoPort));
+
+TEST_F(WindowsTest, LostLinkLeavesARunningReconnectTimerAlone) {
+  OpenPort();
+  settings->RetryPortOpenTimer->start();
+  const int timerId = settings->RetryPortOpenTimer->timerId();
+  main->TimerPosiljajTimer();
+  EXPECT_EQ(settings->RetryPortOpenTimer->timerId(), timerId);  // not restarted
+}
+
+TEST_F(WindowsTest, GoodPacketTurnsRxLimeAndCounts) {
+  OpenPort();
+  main->state.TimestampPrvegaPaketka = 1000;
+  clock.now = 1500;
+  Poll(PositionReply(7, 0));
+  EXPECT_EQ(settings->pnlRxPaketek->color(), clLime);
+  EXPECT_EQ(main->state.StevecPaketov, 1);
+  EXPECT_EQ(settings->lblFPS->text(), "1\r\n2.0 FPS");
+  EXPECT_NE(main->state.ComID, kInvalidHandleValue);
+  EXPECT_EQ(ports.written, std::vector<std::uint8_t>{'1'});
+}
+
+TEST_F(WindowsTest, PacketWithDataUnavailableIsStillCounted) {
+  OpenPort();
+  Poll(PositionReply(7, 0x200));
+  EXPECT_EQ(settings->pnlRxPaketek->color(), clLime);
+  EXPECT_EQ(main->state.StevecPaketov, 1);
+  EXPECT_EQ(Readout(), "-  -  -  -  -");
+}
+
+TEST_F(WindowsTest, RateAfterARefreshChange) {
+  OpenPort();
+  clock.now = 20000;
+  settings->comboRefresh->setCurrentIndex(1);
+  emit settings->comboRefresh->activated(1);
+  EXPECT_EQ(main->state.StevecPaketov, 0);
+  EXPECT_EQ(main->state.TimestampPrvegaPaketka, 20000u);
+
+  clock.now = 20093;
+  Poll(PositionReply(0, 0));
+  EXPECT_FLOAT_EQ(main->state.FPS, 10.752688f);
+  EXPECT_EQ(settings->lblFPS->text(), "1\r\n10.8 FPS");
+}
+
+TEST_F(WindowsTest, RateOfTenPacketsInOneSecond) {
+  OpenPort();
+  main->state.TimestampPrvegaPaketka = 3000;
+  for (int i = 1; i <= 10; ++i) {
+    clock.now = 3000 + 100 * static_cast<std::uint32_t>(i);
+    Poll(PositionReply(i, 0));
+  }
+  EXPECT_EQ(settings->lblFPS->text(), "10\r\n10.0 FPS");
+}
+
+TEST_F(WindowsTest, NoElapsedTimeOrTickZeroKeepsTheOldRate) {
+  OpenPort();
+  main->state.FPS = 12.5f;
+  // A packet at the very tick counting started, and one at tick 0.
+  for (const auto& [start, now] : {std::pair{4000u, 4000u}, std::pair{4000u, 0u}}) {
+    main->state.StevecPaketov = 0;
+    main->state.TimestampPrvegaPaketka = start;
+    clock.now = now;
+    Poll(PositionReply(1, 0));
+    EXPECT_FLOAT_EQ(main->state.FPS, 12.5f);
+    EXPECT_EQ(settings->lblFPS->text(), "1\r\n12.5 FPS");
+  }
+}
+
+TEST_F(WindowsTest, RateAcrossATickWrap) {
+  OpenPort();
+  main->state.TimestampPrvegaPaketka = 0xFFFFFFF0u;
+  clock.now = 0x50;  // 96 ms later
+  Poll(PositionReply(1, 0));
+  EXPECT_EQ(settings->lblFPS->text(), "1\r\n10.4 FPS");
+}
+
+TEST_F(WindowsTest, RefreshRateSetsThePollInterval) {
+  EXPECT_EQ(main->TimerPosiljaj->interval(), 100);  // before any choice, although "10 FPS" shows
+  EXPECT_EQ(settings->comboRefresh->currentText(), "10 FPS");
+  main->TimerPosiljaj->start();
+  const struct {
+    int index;
+    int interval;
+  } choices[] = {{0, 186}, {1, 93}, {2, 46}, {3, 19}};
+  for (const auto& c : choices) {
+    settings->comboRefresh->setCurrentIndex(c.index);
+    emit settings->comboRefresh->activated(c.index);
+    EXPECT_EQ(main->TimerPosiljaj->interval(), c.interval);
+    EXPECT_TRUE(main->TimerPosiljaj->isActive());
+  }
+  main->TimerPosiljaj->stop();
+  settings->comboRefresh->setCurrentIndex(0);
+  emit settings->comboRefresh->activated(0);
+  EXPECT_FALSE(main->TimerPosiljaj->isActive());  // a stopped poll stays stopped
+  EXPECT_EQ(main->TimerPosiljaj->interval(), 186);
+}
+
+TEST_F(WindowsTest, SelectingARefreshRateInCodeChangesNothing) {
+  settings->comboRefresh->setCurrentIndex(3);
+  EXPECT_EQ(main->TimerPosiljaj->interval(), 100);
+}
+
+}  // namespace
+}  // namespace tarvex::testing

@@ -1,0 +1,318 @@
+#include "ui/controls.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QRadioButton>
+#include <QStyleOptionComboBox>
+
+namespace tarvex {
+
+QColor ColorFromTColor(TColor color) {
+  if (color == clBtnFace) return QApplication::palette().color(QPalette::Button);
+  const auto c = static_cast<std::uint32_t>(color);
+  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
+}
+
+QFont MakeFont(const QString& family, int pixelSize, bool bold) {
+  QFont font(family);
+  font.setPixelSize(pixelSize);
+  font.setBold(bold);
+  return font;
+}
+
+void InstallFontSubstitutes() {
+  const QString liberation = QStringLiteral("Liberation Sans");
+  for (const char* family : {"Arial", "Tahoma", "MS Sans Serif"}) {
+    QFont::insertSubstitution(QString::fromLatin1(family), liberation);
+  }
+}
+
+void SetTextColor(QWidget* widget, TColor color) {
+  QPalette p = widget->palette();
+  p.setColor(QPalette::WindowText, ColorFromTColor(color));
+  p.setColor(QPalette::Text, ColorFromTColor(color));
+  widget->setPalette(p);
+}
+
+void SetBackgroundColor(QWidget* widget, TColor color) {
+  QPalette p = widget->palette();
+  p.setColor(QPalette::Window, ColorFromTColor(color));
+  widget->setPalette(p);
+  widget->setAutoFillBackground(true);
+}
+
+void SetHint(QWidget* widget, const QString& hint, bool shown) {
+  widget->setProperty("hint", hint);
+  widget->setProperty("hintShown", shown);
+  widget->setToolTip(shown ? hint : QString());
+}
+
+QString HintOf(const QWidget* widget) { return widget->property("hint").toString(); }
+
+bool HintShown(const QWidget* widget) { return widget->property("hintShown").toBool(); }
+
+// ---------------------------------------------------------------------------
+
+Panel::Panel(QWidget* parent) : QWidget(parent) {
+  // The panel paints every pixel itself, whatever the style would draw.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::NoFocus);
+}
+
+void Panel::setColor(TColor color) {
+  if (color_ == color) return;
+  color_ = color;
+  update();
+}
+
+void Panel::setCaption(const QString& caption) {
+  if (caption_ == caption) return;
+  caption_ = caption;
+  update();
+}
+
+void Panel::setBevel(Bevel bevel) {
+  bevel_ = bevel;
+  update();
+}
+
+void Panel::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QRect r = rect();
+  p.fillRect(r, ColorFromTColor(color_));
+  QRect textRect = r;
+  if (bevel_ == Bevel::Lowered) {
+    // One-pixel lowered edge: shadow on top and left, highlight on bottom and right.
+    const QPalette& pal = palette();
+    p.setPen(pal.color(QPalette::Dark));
+    p.drawLine(r.topLeft(), r.topRight());
+    p.drawLine(r.topLeft(), r.bottomLeft());
+    p.setPen(pal.color(QPalette::Light));
+    p.drawLine(r.bottomLeft(), r.bottomRight());
+    p.drawLine(r.topRight(), r.bottomRight());
+    textRect.adjust(1, 1, -1, -1);
+  }
+  if (!caption_.isEmpty()) {
+    p.setFont(font());
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine, caption_);
+  }
+}
+
+void Panel::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) pressed_ = true;
+  QWidget::mousePressEvent(event);
+}
+
+void Panel::mouseReleaseEvent(QMouseEvent* event) {
+  const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+  pressed_ = false;
+  QWidget::mouseReleaseEvent(event);
+  if (click) emit clicked();
+}
+
+// ---------------------------------------------------------------------------
+
+Shape::Shape(ShapeKind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
+  setFocusPolicy(Qt::NoFocus);
+}
+
+void Shape::setBrushColor(TColor color) {
+  if (brush_ == color) return;
+  brush_ = color;
+  update();
+}
+
+void Shape::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(Qt::black, 1));
+  p.setBrush(ColorFromTColor(brush_));
+  // Half a pixel in, so the one-pixel pen lies inside the control.
+  const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+  if (kind_ == ShapeKind::Circle) {
+    const qreal d = std::min(r.width(), r.height());
+    p.drawEllipse(QRectF(r.left() + (r.width() - d) / 2, r.top() + (r.height() - d) / 2, d, d));
+  } else {
+    const qreal radius = std::min(r.width(), r.height()) / 8;
+    p.drawRoundedRect(r, radius, radius);
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+GroupBox::GroupBox(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {
+  setFocusPolicy(Qt::NoFocus);
+}
+
+void GroupBox::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QFontMetrics fm(font());
+  const int lineY = fm.height() / 2;
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(palette().color(QPalette::Mid));
+  p.drawRoundedRect(QRectF(0.5, lineY + 0.5, width() - 1.0, height() - lineY - 1.0), 3, 3);
+  const QString caption = title();
+  if (caption.isEmpty()) return;
+  const QRect captionRect(8, 0, fm.horizontalAdvance(caption) + 4, fm.height());
+  p.fillRect(captionRect, palette().color(QPalette::Window));
+  p.setPen(palette().color(QPalette::WindowText));
+  p.drawText(captionRect, Qt::AlignCenter | Qt::TextSingleLine, caption);
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Fusion gives a drop-down list a 19-pixel arrow and wide margins, which cuts
+// "F - 1000000" in an 80-pixel list; a 16-pixel arrow leaves room for it.
+class CompactComboStyle : public QProxyStyle {
+ public:
+  CompactComboStyle() : QProxyStyle(QApplication::style()->name()) {}
+
+  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                       const QWidget* widget) const override {
+    if (control == CC_ComboBox) {
+      const QRect r = option->rect;
+      if (sub == SC_ComboBoxArrow) return QRect(r.right() - 15, r.top(), 16, r.height());
+      if (sub == SC_ComboBoxEditField) return QRect(r.left() + 2, r.top() + 2, r.width() - 2 - 16 - 1, r.height() - 4);
+    }
+    return QProxyStyle::subControlRect(control, option, sub, widget);
+  }
+};
+
+QStyle* DropDownListStyle() {
+  if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0) return nullptr;
+  static QPointer<QStyle> style;
+  if (style.isNull()) {
+    style = new CompactComboStyle;
+    style->setParent(qApp);  // lives as long as the application
+  }
+  return style.data();
+}
+
+}  // namespace
+
+QComboBox* MakeDropDownList(QWidget* parent, int left, int top, int width, int height, const QStringList& items,
+                            int selected) {
+  auto* combo = new QComboBox(parent);
+  combo->setEditable(false);
+  combo->setMaxVisibleItems(10);
+  if (QStyle* style = DropDownListStyle()) combo->setStyle(style);
+  combo->setGeometry(left, top, width, height);
+  combo->addItems(items);
+  combo->setCurrentIndex(selected);
+  return combo;
+}
+
+// ---------------------------------------------------------------------------
+
+void ClickableLabel::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) pressed_ = true;
+  QLabel::mousePressEvent(event);
+}
+
+void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
+  const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+  pressed_ = false;
+  QLabel::mouseReleaseEvent(event);
+  if (click) emit clicked();
+}
+
+// ---------------------------------------------------------------------------
+
+RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
+    : GroupBox(caption, parent) {
+  for (int i = 0; i < items.size(); ++i) {
+    auto* b = new QRadioButton(items.at(i), this);
+    buttons_.push_back(b);
+    connect(b, &QRadioButton::clicked, this, [this, i] {
+      // Only a change of item is a click of the group: picking the
+      // selected item again is not.
+      if (index_ == i) return;
+      index_ = i;
+      emit clicked();
+    });
+  }
+  placeButtons();
+}
+
+int RadioGroup::itemIndex() const { return index_; }
+
+void RadioGroup::setItemIndex(int index) {
+  if (index < -1 || index >= count()) index = -1;
+  index_ = index;
+  if (index >= 0) {
+    buttons_[static_cast<std::size_t>(index)]->setChecked(true);
+  } else {
+    for (QRadioButton* b : buttons_) {
+      // An auto-exclusive button cannot be unchecked on its own.
+      b->setAutoExclusive(false);
+      b->setChecked(false);
+      b->setAutoExclusive(true);
+    }
+  }
+}
+
+void RadioGroup::resizeEvent(QResizeEvent* event) {
+  GroupBox::resizeEvent(event);
+  placeButtons();
+}
+
+void RadioGroup::placeButtons() {
+  if (buttons_.empty()) return;
+  // The items share the space under the caption in equal rows.
+  const int top = QFontMetrics(font()).height();
+  const int rowHeight = std::max(1, (height() - top - 2) / count());
+  for (int i = 0; i < count(); ++i) {
+    buttons_[static_cast<std::size_t>(i)]->setGeometry(8, top + i * rowHeight, width() - 12, rowHeight);
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+void MarkAutoSize(QLabel* label) {
+  label->setProperty("autoSize", true);
+  label->resize(label->sizeHint());
+}
+
+bool IsAutoSize(const QLabel* label) { return label->property("autoSize").toBool(); }
+
+LabelFitLayout::LabelFitLayout(QWidget* parent) : QLayout(parent) {
+  setSizeConstraint(QLayout::SetNoConstraint);
+  setContentsMargins(0, 0, 0, 0);
+}
+
+LabelFitLayout::~LabelFitLayout() = default;
+
+void LabelFitLayout::addItem(QLayoutItem* item) {
+  // Children keep the places they were given; nothing is managed here.
+  delete item;
+}
+
+void LabelFitLayout::setGeometry(const QRect& rect) {
+  QLayout::setGeometry(rect);
+  fit();
+}
+
+void LabelFitLayout::invalidate() {
+  QLayout::invalidate();
+  fit();
+}
+
+void LabelFitLayout::fit() {
+  QWidget* owner = parentWidget();
+  if (owner == nullptr) return;
+  for (QLabel* label : owner->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+    if (!IsAutoSize(label)) continue;
+    const QSize wanted = label->sizeHint();
+    if (label->size() != wanted) label->resize(wanted);
+  }
+}
+
+}  // namespace tarvex
