@@ -201,6 +201,15 @@ Panel* TMainForm::StatusPanel(int n) const {
   return (n >= 0 && n < 10) ? panels[n] : nullptr;
 }
 
+void TMainForm::ShowIdentification(const IdentificationLabels& labels) {
+  lblTipEnkoderja->setText(Q(labels.tipEnkoderja));
+  lblSerijska_st->setText(Q(labels.serijskaSt));
+  lblFW_verzija->setText(Q(labels.fwVerzija));
+  lblOznaka_asica->setText(Q(labels.oznakaAsica));
+  lblOznaka_PN_kode->setText(Q(labels.oznakaPnKode));
+  lblResolution->setText(Q(labels.resolution));
+}
+
 void TMainForm::FormCreate() {
   const SystemIdentity& id = services_.identity;
   setWindowTitle(Q(BuildCaption(windowTitle().toStdU16String(), id.version, id.computerName, id.userName)));

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include "connection/identification_labels.h"
 #include "core/encoder_state.h"
 #include "core/number_format.h"
 #include "ui/services.h"
@@ -63,6 +64,9 @@ class TMainForm : public QWidget {
 
   // Status indicator of bit n (Panel0..Panel9).
   Panel* StatusPanel(int n) const;
+
+  // Writes the six identification labels, in the order they are always written.
+  void ShowIdentification(const IdentificationLabels& labels);
 
   // The settings window, set when it is created.
   TFormNastavitve* FormNastavitve = nullptr;

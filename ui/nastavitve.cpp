@@ -168,13 +168,7 @@ void TFormNastavitve::CloseComPort() {
   pnlRxPaketek->setColor(clWhite);
 
   MainForm->pnlAbsPos->setCaption(Q(kTextNotConnected));
-  const IdentificationLabels labels = DisconnectedLabels();
-  MainForm->lblTipEnkoderja->setText(Q(labels.tipEnkoderja));
-  MainForm->lblSerijska_st->setText(Q(labels.serijskaSt));
-  MainForm->lblFW_verzija->setText(Q(labels.fwVerzija));
-  MainForm->lblOznaka_asica->setText(Q(labels.oznakaAsica));
-  MainForm->lblOznaka_PN_kode->setText(Q(labels.oznakaPnKode));
-  MainForm->lblResolution->setText(Q(labels.resolution));
+  MainForm->ShowIdentification(DisconnectedLabels());
   s.data_unavailable = true;
 }
 

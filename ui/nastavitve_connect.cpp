@@ -61,13 +61,7 @@ void TFormNastavitve::btnComOpenClick() {
     if (ReadIdentification(services_.ports, *this, s.ComID, reply) == kResultOk) {
       if (Rs485Echo() && !reply.empty()) reply.erase(0, 1);
       DecodeIdentification(reply, FirmwareType(), s);
-      const IdentificationLabels labels = LabelsFor(s, MainForm->formatSettings);
-      MainForm->lblTipEnkoderja->setText(Q(labels.tipEnkoderja));
-      MainForm->lblSerijska_st->setText(Q(labels.serijskaSt));
-      MainForm->lblFW_verzija->setText(Q(labels.fwVerzija));
-      MainForm->lblOznaka_asica->setText(Q(labels.oznakaAsica));
-      MainForm->lblOznaka_PN_kode->setText(Q(labels.oznakaPnKode));
-      MainForm->lblResolution->setText(Q(labels.resolution));
+      MainForm->ShowIdentification(LabelsFor(s, MainForm->formatSettings));
       s.decimalk = DecimalsForResolution(s.resolucija_prebrana);
     }
     RestartPacketCount(s, services_.clock.GetTickCount());

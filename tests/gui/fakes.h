@@ -28,6 +28,7 @@
 #include "connection/serial_port.h"
 #include "core/clock.h"
 #include "monitor/screen_saver.h"
+#include "unit/fake_screen_saver.h"
 #include "ui/controls.h"
 #include "ui/main.h"
 #include "ui/nastavitve.h"
@@ -120,37 +121,6 @@ class HandClock : public TickClock {
  public:
   std::uint32_t now = 0;
   std::uint32_t GetTickCount() override { return now; }
-};
-
-class FakeScreenSaver : public ScreenSaverSystem {
- public:
-  struct Sent {
-    WindowHandle window;
-    std::uint32_t message;
-    std::uintptr_t wParam;
-    std::intptr_t lParam;
-  };
-
-  bool queryFails = false;
-  bool running = false;
-  WindowHandle window = kNoWindow;
-  int queries = 0;
-  int searches = 0;
-  std::vector<Sent> sent;
-
-  bool GetScreenSaverRunning(bool& isRunning) override {
-    ++queries;
-    if (queryFails) return false;
-    isRunning = running;
-    return true;
-  }
-  WindowHandle ScreenSaverWindowSearch() override {
-    ++searches;
-    return window;
-  }
-  void SendMessage(WindowHandle w, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
-    sent.push_back({w, message, wParam, lParam});
-  }
 };
 
 class RecordedMessageBoxes : public MessageBoxes {

@@ -5,33 +5,16 @@
 #include "monitor/presentation.h"
 #include "monitor/refresh_rate.h"
 #include "monitor/screen_saver.h"
+#include "unit/fake_screen_saver.h"
 
 namespace tarvex {
 namespace {
 
-struct FakeScreenSaver : ScreenSaverSystem {
-  bool queryOk = true;
-  bool running = true;
-  WindowHandle window = 0x1234;
-  int queries = 0, searches = 0;
-  struct Sent {
-    WindowHandle window;
-    std::uint32_t message;
-    std::uintptr_t wParam;
-    std::intptr_t lParam;
-  };
-  std::vector<Sent> sent;
-  bool GetScreenSaverRunning(bool& r) override {
-    ++queries;
-    r = running;
-    return queryOk;
-  }
-  WindowHandle ScreenSaverWindowSearch() override {
-    ++searches;
-    return window;
-  }
-  void SendMessage(WindowHandle w, std::uint32_t m, std::uintptr_t wp, std::intptr_t lp) override {
-    sent.push_back({w, m, wp, lp});
+// A screen saver running, with its window found.
+struct RunningScreenSaver : testing::FakeScreenSaver {
+  RunningScreenSaver() {
+    running = true;
+    window = 0x1234;
   }
 };
 
@@ -50,14 +33,14 @@ TEST(ScreenSaverWake, MovementThreshold) {
   const Case cases[] = {{0, 10, false}, {0, -10, false}, {0, 11, true},  {0, -11, true}, {100, 105, false},
                         {0, 50, true},  {INT32_MIN, INT32_MAX, true},    {INT32_MAX, INT32_MIN, true}};
   for (const Case& c : cases) {
-    FakeScreenSaver ss;
+    RunningScreenSaver ss;
     ScreenSaverWake(Moved(c.from, c.to), 10000, ss);
     EXPECT_EQ(ss.queries, c.proceeds ? 1 : 0) << c.from << "->" << c.to;
   }
 }
 
 TEST(ScreenSaverWake, SendsShiftDownThenUpToTheFoundWindow) {
-  FakeScreenSaver ss;
+  RunningScreenSaver ss;
   ScreenSaverWake(Moved(0, 50), 5001, ss);
   ASSERT_EQ(ss.sent.size(), 2u);
   EXPECT_EQ(ss.sent[0].window, 0x1234u);
@@ -84,8 +67,8 @@ TEST(ScreenSaverWake, StopsAtTheFirstFailedTest) {
       {5001, true, true, kNoWindow, 1, 1},   // no window of the class
   };
   for (const Case& c : cases) {
-    FakeScreenSaver ss;
-    ss.queryOk = c.queryOk;
+    RunningScreenSaver ss;
+    ss.queryFails = !c.queryOk;
     ss.running = c.running;
     ss.window = c.window;
     ScreenSaverWake(Moved(0, 1000), c.now, ss);
@@ -96,7 +79,7 @@ TEST(ScreenSaverWake, StopsAtTheFirstFailedTest) {
 }
 
 TEST(ScreenSaverWake, QuietTimeIsModuloTicks) {
-  FakeScreenSaver ss;
+  RunningScreenSaver ss;
   EncoderState s = Moved(0, 50);
   s.Cas_zadnjega_premika = 0xFFFFF000u;  // 4096 ms before the wrap
   ScreenSaverWake(s, 903, ss);            // 4999 ms later
