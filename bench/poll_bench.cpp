@@ -108,7 +108,17 @@ int main(int argc, char** argv) {
   Services services{*ports, *ports, screenSaver, messages, &MakeSystemRegistry, {u"46.1.0.8", u"bench", u"bench"}};
   TMainForm main(services);
   main.show();
-  TFormNastavitve settings(&main, services);  // lists the simulator's port
+  auto* settingsWindow = new TFormNastavitve(&main, services);  // owned by the main window
+  TFormNastavitve& settings = *settingsWindow;
+  // The listing holds the machine's own serial ports too: pick the simulator's.
+  const QString item = QString::number(port) + QStringLiteral("  ");
+  for (int i = 0; i < settings.comboCOMport->count(); ++i) {
+    if (settings.comboCOMport->itemText(i).startsWith(item)) settings.comboCOMport->setCurrentIndex(i);
+  }
+  if (!settings.comboCOMport->currentText().startsWith(item)) {
+    std::fprintf(stderr, "the simulator's port COM%d is not listed\n", port);
+    return 1;
+  }
 
   // Time each poll cycle by running the handler from our own slot.
   std::vector<double> cycles;
