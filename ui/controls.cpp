@@ -1,5 +1,7 @@
 #include "ui/controls.h"
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QMouseEvent>
@@ -313,6 +315,16 @@ void LabelFitLayout::fit() {
     const QSize wanted = label->sizeHint();
     if (label->size() != wanted) label->resize(wanted);
   }
+}
+
+QPoint SnappedPosition(const QRect& frame, const QRect& workArea, int distance) {
+  auto snap = [distance](int near, int far, int edgeNear, int edgeFar, int size) {
+    if (std::abs(near - edgeNear) < distance) return edgeNear;
+    if (std::abs(far - edgeFar) < distance) return edgeFar - size + 1;
+    return near;
+  };
+  return {snap(frame.left(), frame.right(), workArea.left(), workArea.right(), frame.width()),
+          snap(frame.top(), frame.bottom(), workArea.top(), workArea.bottom(), frame.height())};
 }
 
 }  // namespace tarvex

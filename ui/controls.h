@@ -102,6 +102,10 @@ class GroupBox : public QGroupBox {
 
 // A drop-down list of fixed items. Where the style's arrow is wide (Fusion),
 // it is narrowed so that design-width lists show their whole text.
+// Where a window whose outer frame is `frame` goes when its edges snap onto the
+// edges of the work area they come closer to than `distance` pixels.
+QPoint SnappedPosition(const QRect& frame, const QRect& workArea, int distance);
+
 QComboBox* MakeDropDownList(QWidget* parent, int left, int top, int width, int height, const QStringList& items,
                             int selected);
 

@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include "core/protocol.h"
@@ -276,6 +277,18 @@ void TMainForm::TimerPosiljajTimer() {
 void TMainForm::closeEvent(QCloseEvent* event) {
   if (FormNastavitve != nullptr) FormClose();
   event->accept();
+}
+
+void TMainForm::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  if (snapping_ || screen() == nullptr) return;
+  const QRect frame = frameGeometry();
+  const QPoint snapped = SnappedPosition(frame, screen()->availableGeometry(), 10);
+  if (snapped != frame.topLeft()) {
+    snapping_ = true;
+    move(snapped);
+    snapping_ = false;
+  }
 }
 
 void TMainForm::changeEvent(QEvent* event) {

@@ -89,9 +89,12 @@ class TMainForm : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // Edges dragged within 10 pixels of the work area's edges snap onto them.
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   Services& services_;
+  bool snapping_ = false;
 };
 
 }  // namespace tarvex

@@ -257,3 +257,30 @@ TEST(PanelTest, PaintsItsOwnColourWhateverTheStyle) {
 
 }  // namespace
 }  // namespace tarvex::testing
+
+namespace tarvex::testing {
+namespace {
+
+TEST(ScreenSnap, EdgesCloserThanTenPixelsSnapOntoTheWorkArea) {
+  const QRect work(0, 0, 1280, 1000);  // right 1279, bottom 999
+  struct Case {
+    QPoint at;
+    QPoint expected;
+  };
+  const Case cases[] = {
+      {{10, 10}, {10, 10}},        // ten pixels away: stays
+      {{9, 300}, {0, 300}},        // left edge
+      {{-9, 300}, {0, 300}},       // just past the left edge
+      {{300, 5}, {300, 0}},        // top edge
+      {{1280 - 660 - 5, 300}, {1280 - 660, 300}},  // right edge
+      {{300, 1000 - 530 + 9}, {300, 1000 - 530}},  // bottom edge
+      {{3, 4}, {0, 0}},            // a corner
+      {{500, 300}, {500, 300}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SnappedPosition(QRect(c.at, QSize(660, 530)), work, 10), c.expected) << c.at.x() << "," << c.at.y();
+  }
+}
+
+}  // namespace
+}  // namespace tarvex::testing
