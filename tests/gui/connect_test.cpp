@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "core/text.h"
 #include "tests/gui/fakes.h"
 #include "ui/controls.h"
 
@@ -341,6 +342,16 @@ INSTANTIATE_TEST_SUITE_P(Values, RememberedOddTest,
                          ::testing::Values(RegistryStore::Value{std::int32_t{0}}, RegistryStore::Value{std::int32_t{-1}},
                                            RegistryStore::Value{std::int32_t{300}},
                                            RegistryStore::Value{Text{u"12"}}));
+
+TEST_F(ConnectTest, HundredsOfPortsAreListedInMapOrder) {
+  registry.localMachine.clear();
+  for (int n = 400; n >= 1; --n) registry.AddPort(u"/dev/ttyUSB" + IntToText(n), u"COM" + IntToText(n));
+  settings->ComPortScan();
+  ASSERT_EQ(settings->comboCOMport->count(), 400);
+  EXPECT_EQ(settings->comboCOMport->itemText(0), "400  /dev/ttyUSB400");
+  EXPECT_EQ(settings->comboCOMport->currentText(), "1  /dev/ttyUSB1");
+  EXPECT_TRUE(settings->btnComOpen->isEnabled());
+}
 
 }  // namespace
 }  // namespace tarvex::testing

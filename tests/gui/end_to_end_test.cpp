@@ -296,5 +296,45 @@ TEST_F(EndToEndTest, UnwritableConfigurationShowsTheMessageAndStillCloses) {
   EXPECT_EQ(main->pnlAbsPos->caption(), "not connected");
 }
 
+class DamagedUserRegTest : public EndToEndTest, public ::testing::WithParamInterface<std::string> {};
+
+// Whatever user.reg holds, start-up lists the ports and the next exit writes
+// a good file that keeps the other keys that could be read.
+TEST_P(DamagedUserRegTest, ListingRunsAndExitRewritesAGoodFile) {
+  SimProcess sim({}, home.path());
+  ASSERT_TRUE(sim.started());
+  {
+    std::ofstream out(userReg(), std::ios::binary);
+    out << GetParam();
+  }
+  StartWindows();
+  EXPECT_FALSE(main->TimerPosiljaj->isActive());
+  EXPECT_TRUE(messages.shown.empty());
+  Select(sim);
+  settings->btnComOpenClick();
+  main->FormClose();
+
+  const std::string written = ReadFile(userReg());
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "\"zadnji_izbran_COM_port\"=dword:%08x", sim.port());
+  EXPECT_EQ(written.rfind("Windows Registry Editor Version 5.00", 0), 0u) << written;
+  EXPECT_NE(written.find(expected), std::string::npos) << written;
+  if (GetParam().find("[HKEY_CURRENT_USER\\Software\\Other]") != std::string::npos) {
+    EXPECT_NE(written.find("\"kept\"=\"yes\""), std::string::npos) << written;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, DamagedUserRegTest,
+    ::testing::Values(std::string(), std::string("\x00\xFF\xFE garbage \x01\x02", 15),
+                      std::string("Windows Registry Editor Version 5.00\r\n\r\n"
+                                  "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"kept\"=\"yes\"\r\n\r\n"
+                                  "[HKEY_CURRENT_USER\\Software\\Halvik\\Tarvex]\r\n"
+                                  "\"zadnji_izbran_COM_port\"=\"7\"\r\n"),  // another type
+                      std::string("Windows Registry Editor Version 5.00\r\n\r\n"
+                                  "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"kept\"=\"yes\"\r\n"
+                                  "[HKEY_CURRENT_USER\\Software\\Halvik\\Tarvex\r\n"  // broken header
+                                  "\"zadnji_izbran_COM_port\"=dword:zz\r\nnonsense line\r\n")));
+
 }  // namespace
 }  // namespace tarvex::testing
