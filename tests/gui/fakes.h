@@ -310,6 +310,18 @@ class WindowsTest : public ::testing::Test {
 
   QString Readout() const { return main->pnlAbsPos->caption(); }
 
+  // What closing the port always leaves: no port, no poll, the port
+  // controls free again.
+  void ExpectPortClosed() const {
+    EXPECT_EQ(main->state.ComID, kInvalidHandleValue);
+    EXPECT_FALSE(main->TimerPosiljaj->isActive());
+    EXPECT_TRUE(settings->btnComOpen->isEnabled());
+    EXPECT_FALSE(settings->btnComClose->isEnabled());
+    EXPECT_TRUE(settings->btnComScan->isEnabled());
+    EXPECT_TRUE(settings->comboCOMport->isEnabled());
+    EXPECT_TRUE(settings->comboHitrost->isEnabled());
+  }
+
  private:
   QTemporaryDir configDir_;
   QByteArray oldConfig_;

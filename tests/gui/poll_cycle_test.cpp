@@ -47,14 +47,8 @@ TEST_P(LinkLostTest, ClosesShowsTheLostLinkAndStartsReconnecting) {
   } else {
     EXPECT_EQ(ports.closes, std::vector<PortHandle>{handle});
   }
-  EXPECT_EQ(main->state.ComID, kInvalidHandleValue);
-  EXPECT_FALSE(main->TimerPosiljaj->isActive());
+  ExpectPortClosed();
   EXPECT_TRUE(settings->RetryPortOpenTimer->isActive());
-  EXPECT_TRUE(settings->btnComOpen->isEnabled());
-  EXPECT_FALSE(settings->btnComClose->isEnabled());
-  EXPECT_TRUE(settings->btnComScan->isEnabled());
-  EXPECT_TRUE(settings->comboCOMport->isEnabled());
-  EXPECT_TRUE(settings->comboHitrost->isEnabled());
   EXPECT_EQ(Readout(), "- - - - -");
   EXPECT_EQ(main->shStatusLed->brushColor(), clGray);
   EXPECT_EQ(main->state.barva_LED, clLedOk);  // the LED is painted, its field kept

@@ -186,14 +186,8 @@ TEST_F(WindowsTest, CloseComPortPutsBothWindowsIntoTheDisconnectedState) {
   settings->CloseComPort();  // again with no port: closes nothing more
 
   EXPECT_EQ(ports.closes, std::vector<PortHandle>{handle});
-  EXPECT_EQ(main->state.ComID, kInvalidHandleValue);
-  EXPECT_FALSE(main->TimerPosiljaj->isActive());
+  ExpectPortClosed();
   EXPECT_TRUE(settings->RetryPortOpenTimer->isActive());
-  EXPECT_TRUE(settings->btnComOpen->isEnabled());
-  EXPECT_FALSE(settings->btnComClose->isEnabled());
-  EXPECT_TRUE(settings->btnComScan->isEnabled());
-  EXPECT_TRUE(settings->comboCOMport->isEnabled());
-  EXPECT_TRUE(settings->comboHitrost->isEnabled());
   EXPECT_EQ(settings->pnlRxPaketek->color(), clWhite);
   EXPECT_EQ(Readout(), "not connected");
   EXPECT_EQ(main->lblTipEnkoderja->text(), "Encoder type: ");
