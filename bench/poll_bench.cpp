@@ -1,168 +1,419 @@
-// Measures the live monitor against the encoder simulator on a pseudo-terminal:
-// for each refresh rate the achieved packet rate next to what the timer
-// allows, the GUI thread's time in one poll cycle (median and 99th
-// percentile), the time from "COM Open" to the first shown position, and the
-// process's peak memory.
+// Measures the monitor as it runs: both windows in the real event loop
+// (exec), polling the encoder simulator on a pseudo-terminal, with the
+// program's own screen-saver backend on a private session bus, first without
+// and then with a screen-saver service on it. For each refresh rate it
+// prints the achieved packet rate against what the timer allows, the poll
+// cycle and the repaint it causes (median and 99th percentile), the cycle as
+// a ratio to a bare transaction timed in the same run against the same
+// simulator, the process's CPU and context switches, and at the end its peak
+// memory. One more row polls a simulator that answers 16 ms late, like a USB
+// adapter at its default latency.
 //
-//   build/plain/bench/bench_poll_bench [seconds-per-rate]
+//   build/plain/bench/bench_poll_bench [seconds-per-row]
+//
+// Set QT_QPA_PLATFORM=xcb (with a display) to measure under X; the default is
+// offscreen.
 
-#include <sys/resource.h>
-#include <sys/wait.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QPushButton>
+#include <QCoreApplication>
 #include <QTimer>
+#include <QtDBus/QDBusConnection>
+#include <QtDBus/QDBusMessage>
+#include <QtDBus/QDBusVirtualObject>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "connection/registry.h"
 #include "connection/serial_port.h"
+#include "core/text.h"
+#include "forms/main.h"
+#include "forms/nastavitve.h"
+#include "monitor/refresh_rate.h"
 #include "monitor/screen_saver.h"
 #include "ui/controls.h"
-#include "ui/main.h"
-#include "ui/nastavitve.h"
+#include "ui/qt_toolkit.h"
 
 extern char** environ;
 
 namespace {
 
 using namespace tarvex;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
 
-struct NoScreenSaver : ScreenSaverSystem {
-  bool GetScreenSaverRunning(bool& running) override {
-    running = false;
-    return true;
-  }
-  WindowHandle ScreenSaverWindowSearch() override { return kNoWindow; }
-  void SendMessage(WindowHandle, std::uint32_t, std::uintptr_t, std::intptr_t) override {}
-};
-
-struct SilentMessages : MessageBoxes {
-  void Warning(QWidget*, const QString& text) override { std::fprintf(stderr, "warning: %s\n", qPrintable(text)); }
-  void Message(QWidget*, const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-};
-
-// Starts the simulator and returns its pid and port number.
-pid_t StartSimulator(int& port) {
-  int fds[2];
-  if (pipe(fds) != 0) std::exit(1);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_addclose(&actions, fds[0]);
-  std::string path = TARVEX_SIM_PATH;
-  std::vector<char*> argv = {path.data(), const_cast<char*>("--motion"), const_cast<char*>("ramp"),
-                             const_cast<char*>("--speed"), const_cast<char*>("1000"), nullptr};
-  pid_t pid = 0;
-  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-    std::fprintf(stderr, "cannot start %s\n", path.c_str());
-    std::exit(1);
-  }
-  close(fds[1]);
-  std::string line;
-  char c = 0;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') line.push_back(c);
-  close(fds[0]);
-  port = std::atoi(line.c_str() + 3);  // "COM<n> <pts>"
-  if (port <= 0) {
-    std::fprintf(stderr, "unexpected simulator line: %s\n", line.c_str());
-    std::exit(1);
-  }
-  return pid;
+double MicrosSince(Clock::time_point t0) {
+  return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
 }
 
 double Percentile(std::vector<double> v, double p) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
-  const std::size_t i = std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5));
-  return v[i];
+  const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+  return v[std::min(v.size() - 1, i)];
 }
+
+std::string U8(const Text& text) { return QString::fromStdU16String(text).toStdString(); }
+
+// Runs a program and returns the first line it prints.
+pid_t Spawn(std::vector<std::string> args, std::string& firstLine) {
+  int out[2];
+  if (pipe(out) != 0) std::exit(1);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+    std::fprintf(stderr, "cannot start %s\n", argv[0]);
+    std::exit(1);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  pollfd p{out[0], POLLIN, 0};
+  char c = 0;
+  while (poll(&p, 1, 5000) > 0 && read(out[0], &c, 1) == 1 && c != '\n') firstLine.push_back(c);
+  close(out[0]);
+  return pid;
+}
+
+struct Simulator {
+  pid_t pid = 0;
+  int port = 0;
+  std::string device;
+};
+
+Simulator StartSimulator(const std::vector<std::string>& extra) {
+  std::vector<std::string> args = {TARVEX_SIM_PATH, "--motion", "ramp", "--speed", "20000"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  std::string line;
+  Simulator s;
+  s.pid = Spawn(args, line);
+  s.port = std::atoi(line.c_str() + 3);  // "COM<n> <pts>"
+  s.device = line.substr(line.find(' ') + 1);
+  if (s.port <= 0) {
+    std::fprintf(stderr, "unexpected simulator line: %s\n", line.c_str());
+    std::exit(1);
+  }
+  return s;
+}
+
+// A private session bus: the bench never touches the desktop's own.
+pid_t StartBus(const fs::path& folder, std::string& address) {
+  const fs::path config = folder / "bus.conf";
+  std::ofstream(config) << "<busconfig><type>session</type><listen>unix:path=" << (folder / "bus").string()
+                        << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                           "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                           "</policy></busconfig>\n";
+  return Spawn({"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--print-address"}, address);
+}
+
+// A screen saver that is not running, as a desktop offers it.
+class InactiveScreenSaver : public QDBusVirtualObject {
+ public:
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    if (message.member() == QLatin1String("GetActive")) return connection.send(message.createReply(false));
+    if (message.member() == QLatin1String("SimulateUserActivity")) return connection.send(message.createReply());
+    return false;
+  }
+  QString introspect(const QString&) const override { return {}; }
+};
+
+// The service in a process of its own, like a desktop's.
+pid_t StartScreenSaverService(const std::string& address) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  int argc = 1;
+  char name[] = "screensaver";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  QDBusConnection bus = QDBusConnection::connectToBus(QString::fromStdString(address), QStringLiteral("service"));
+  InactiveScreenSaver saver;
+  bus.registerVirtualObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver);
+  bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver"));
+  _exit(app.exec());
+}
+
+// The reference: purge, write "1", spin on FIONREAD and read until 8 bytes.
+class BareTransaction {
+ public:
+  explicit BareTransaction(const std::string& device) : fd_(open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+    termios t{};
+    if (fd_ >= 0 && tcgetattr(fd_, &t) == 0) {
+      cfmakeraw(&t);
+      tcsetattr(fd_, TCSANOW, &t);
+    }
+  }
+  ~BareTransaction() {
+    if (fd_ >= 0) close(fd_);
+  }
+  BareTransaction(const BareTransaction&) = delete;
+  BareTransaction& operator=(const BareTransaction&) = delete;
+
+  bool Run() {
+    tcflush(fd_, TCOFLUSH);
+    tcflush(fd_, TCIFLUSH);
+    const unsigned char request = '1';
+    if (write(fd_, &request, 1) != 1) return false;
+    unsigned char buf[16];
+    std::size_t got = 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(500);
+    while (got < 8 && Clock::now() < deadline) {
+      int queued = 0;
+      if (ioctl(fd_, FIONREAD, &queued) == 0 && queued > 0) {
+        const ssize_t n = read(fd_, buf, std::min<std::size_t>(sizeof buf, static_cast<std::size_t>(queued)));
+        if (n > 0) got += static_cast<std::size_t>(n);
+      }
+    }
+    return got >= 8;
+  }
+
+ private:
+  int fd_;
+};
+
+// Times the repaints: Qt paints a window's dirty controls when it handles
+// the window's update request.
+class TimingApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  std::vector<double>* repaints = nullptr;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    if (repaints == nullptr || event->type() != QEvent::UpdateRequest || !receiver->isWidgetType() ||
+        !static_cast<QWidget*>(receiver)->isWindow()) {
+      return QApplication::notify(receiver, event);
+    }
+    const auto t0 = Clock::now();
+    const bool handled = QApplication::notify(receiver, event);
+    repaints->push_back(MicrosSince(t0));
+    return handled;
+  }
+};
+
+// The system's ports, timing each transaction from the purge to the last
+// byte read, so the cycle's own cost shows apart from the wire's.
+class TimedPorts final : public SerialPorts {
+ public:
+  explicit TimedPorts(std::unique_ptr<SerialPorts> ports) : p_(std::move(ports)) {}
+  std::vector<double>* transactions = nullptr;
+
+  PortHandle Open(std::uint8_t n, std::uint32_t baud) override { return p_->Open(n, baud); }
+  void Close(PortHandle h) override { p_->Close(h); }
+  void PurgeReceiveAbort(PortHandle h) override { p_->PurgeReceiveAbort(h); }
+  void PurgeTransmit(PortHandle h) override {
+    started_ = Clock::now();
+    p_->PurgeTransmit(h);
+  }
+  void PurgeReceive(PortHandle h) override { p_->PurgeReceive(h); }
+  std::uint32_t WriteByte(PortHandle h, std::uint8_t b) override { return p_->WriteByte(h, b); }
+  std::uint32_t QueuedCount(PortHandle h) override { return p_->QueuedCount(h); }
+  std::uint32_t Read(PortHandle h, std::uint8_t* buf, std::uint32_t n) override {
+    const std::uint32_t got = p_->Read(h, buf, n);
+    last_ = Clock::now();
+    return got;
+  }
+  std::uint32_t GetTickCount() override { return p_->GetTickCount(); }
+
+  // After a cycle: the transaction's share of it.
+  void EndCycle() {
+    if (transactions != nullptr && last_ > started_) {
+      transactions->push_back(std::chrono::duration<double, std::micro>(last_ - started_).count());
+    }
+    started_ = last_ = {};
+  }
+
+ private:
+  std::unique_ptr<SerialPorts> p_;
+  Clock::time_point started_{};
+  Clock::time_point last_{};
+};
+
+struct Usage {
+  double cpuSeconds;
+  long switches;
+  Clock::time_point at;
+};
+
+Usage Now() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  const auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return {s(u.ru_utime) + s(u.ru_stime), u.ru_nvcsw + u.ru_nivcsw, Clock::now()};
+}
+
+struct Row {
+  std::string bus;
+  std::string adapter;
+  int rateItem;
+  const Simulator* sim;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
-  char configTemplate[] = "/tmp/tarvex-bench-XXXXXX";
-  const char* config = mkdtemp(configTemplate);
-  if (config == nullptr) return 1;
-  setenv("XDG_CONFIG_HOME", config, 1);
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 4.0;
+  const fs::path folder = fs::temp_directory_path() / ("tarvex-bench-" + std::to_string(getpid()));
+  fs::create_directories(folder);
+  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
   if (getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-  int port = 0;
-  const pid_t sim = StartSimulator(port);
-
-  QApplication app(argc, argv);
-  std::unique_ptr<SerialPorts> ports = MakeSystemSerialPorts();
-  NoScreenSaver screenSaver;
-  SilentMessages messages;
-  Services services{*ports, *ports, screenSaver, messages, &MakeSystemRegistry, {u"46.1.0.8", u"bench", u"bench"}};
-  TMainForm main(services);
-  main.show();
-  auto* settingsWindow = new TFormNastavitve(&main, services);  // owned by the main window
-  TFormNastavitve& settings = *settingsWindow;
-  // The listing holds the machine's own serial ports too: pick the simulator's.
-  const QString item = QString::number(port) + QStringLiteral("  ");
-  for (int i = 0; i < settings.comboCOMport->count(); ++i) {
-    if (settings.comboCOMport->itemText(i).startsWith(item)) settings.comboCOMport->setCurrentIndex(i);
-  }
-  if (!settings.comboCOMport->currentText().startsWith(item)) {
-    std::fprintf(stderr, "the simulator's port COM%d is not listed\n", port);
+  std::string busAddress;
+  const pid_t bus = StartBus(folder, busAddress);
+  if (busAddress.empty()) {
+    std::fprintf(stderr, "dbus-daemon did not start (Debian package dbus-daemon)\n");
     return 1;
   }
+  setenv("DBUS_SESSION_BUS_ADDRESS", busAddress.c_str(), 1);
+  const Simulator fast = StartSimulator({});
+  const Simulator slow = StartSimulator({"--delay", "16"});
+  pid_t service = 0;
 
-  // Time each poll cycle by running the handler from our own slot.
+  TimingApplication app(argc, argv);
+  InstallFontSubstitutes();
+  auto ports = std::make_unique<TimedPorts>(MakeSystemSerialPorts());
+  std::unique_ptr<ScreenSaverSystem> screenSaver = MakeSystemScreenSaver();
+  struct : MessageBoxes {
+    void Warning(forms::Window*, const Text& t) override { std::fprintf(stderr, "warning: %s\n", U8(t).c_str()); }
+    void Message(forms::Window*, const Text& t) override { std::fprintf(stderr, "message: %s\n", U8(t).c_str()); }
+  } messages;
+  qtui::QtToolkit toolkit;
+  Services services{*ports,   *ports, *screenSaver, messages, &MakeSystemRegistry, {u"46.1.0.8", u"bench", u"bench"},
+                    toolkit};
+  TMainForm main(services);
+  auto* settingsForm = new TFormNastavitve(&main, services);  // owned by the main window
+  TFormNastavitve& settings = *settingsForm;
+  settings.ShowAndRaise();
+
+  // The cycle, timed around the handler the poll timer runs.
   std::vector<double> cycles;
-  QObject::disconnect(main.TimerPosiljaj, &QTimer::timeout, nullptr, nullptr);
-  QObject::connect(main.TimerPosiljaj, &QTimer::timeout, [&] {
-    const auto t0 = std::chrono::steady_clock::now();
-    main.TimerPosiljajTimer();
-    cycles.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  std::vector<double> transactions;
+  std::vector<double> repaints;
+  ports->transactions = &transactions;
+  QTimer* poll = qtui::TimerOf(main.TimerPosiljaj);
+  QObject::disconnect(poll, &QTimer::timeout, nullptr, nullptr);
+  QObject::connect(poll, &QTimer::timeout, [&] {
+    const auto t0 = Clock::now();
+    main.Handle("TimerPosiljajTimer");
+    cycles.push_back(MicrosSince(t0));
+    ports->EndCycle();
+
   });
 
-  std::printf("Encoder simulator on COM%d, %.1f s per rate\n\n", port, seconds);
-  std::printf("| rate item | interval ms | timer allows /s | achieved /s | cycle median ms | cycle p99 ms | COM Open to first position ms |\n");
-  std::printf("|---|---|---|---|---|---|---|\n");
-  for (int item = 0; item < settings.comboRefresh->count(); ++item) {
-    settings.comboRefresh->setCurrentIndex(item);
-    settings.comboRefreshChange();
-    const int interval = main.TimerPosiljaj->interval();
-    cycles.clear();
-
-    QElapsedTimer toFirst;
-    toFirst.start();
-    settings.btnComOpenClick();
-    while (!main.pnlAbsPos->caption().endsWith(QStringLiteral(" mm")) && toFirst.elapsed() < 5000) {
-      app.processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    const double firstMs = static_cast<double>(toFirst.nsecsElapsed()) / 1e6;
-
-    const std::int32_t countAtStart = main.state.StevecPaketov;
-    QElapsedTimer run;
-    run.start();
-    while (run.elapsed() < seconds * 1000) app.processEvents(QEventLoop::WaitForMoreEvents, 5);
-    const double achieved = (main.state.StevecPaketov - countAtStart) / (static_cast<double>(run.nsecsElapsed()) / 1e9);
-    settings.btnComCloseClick();
-
-    std::printf("| %s | %d | %.1f | %.1f | %.3f | %.3f | %.1f |\n", qPrintable(settings.comboRefresh->itemText(item)),
-                interval, 1000.0 / interval, achieved, Percentile(cycles, 0.5), Percentile(cycles, 0.99), firstMs);
+  std::vector<Row> rows;
+  for (const char* busState : {"no service", "service"}) {
+    for (int item = 0; item < 4; ++item) rows.push_back({busState, "pty", item, &fast});
   }
+  rows.push_back({"service", "pty, replies 16 ms late", 3, &slow});
+
+  std::printf("Encoder simulator on COM%d (and COM%d answering 16 ms late), %.1f s per row, platform %s\n\n",
+              fast.port, slow.port, seconds, qPrintable(QGuiApplication::platformName()));
+  std::printf("| screen-saver bus | adapter | rate | timer allows /s | achieved /s | achieved %% | bare median us | "
+              "transaction median us | cycle median us | cycle p99 us | cycle / bare | repaint median us | repaint p99 us | CPU %% | "
+              "context switches /s |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+
+  std::size_t next = 0;
+  std::function<void()> runRow;
+  runRow = [&] {
+    if (next == rows.size()) {
+      QCoreApplication::quit();
+      return;
+    }
+    const Row row = rows[next++];
+    if (row.bus == std::string("service") && service == 0) {
+      service = StartScreenSaverService(busAddress);
+      // The backend learns of the service from the bus's signals.
+      const auto until = Clock::now() + std::chrono::seconds(5);
+      while (screenSaver->ScreenSaverWindowSearch() == kNoWindow && Clock::now() < until) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+      }
+    }
+    const int interval = RefreshIntervalForItem(settings.comboRefresh->itemText(row.rateItem));
+
+    // The bare transaction, on a timer of the same period, the monitor's port closed.
+    auto bare = std::make_shared<std::vector<double>>();
+    auto link = std::make_shared<BareTransaction>(row.sim->device);
+    auto bareTimer = std::make_shared<QTimer>();
+    bareTimer->setTimerType(Qt::PreciseTimer);
+    bareTimer->setInterval(interval);
+    QObject::connect(bareTimer.get(), &QTimer::timeout, [bare, link] {
+      const auto t0 = Clock::now();
+      if (link->Run()) bare->push_back(MicrosSince(t0));
+    });
+    bareTimer->start();
+    QTimer::singleShot(static_cast<int>(seconds * 500), [&, row, interval, bare, link, bareTimer]() mutable {
+      bareTimer->stop();
+      link.reset();
+      // The monitor: pick the port and the refresh rate, as a user would.
+      const Text wanted = IntToText(row.sim->port) + u"  ";
+      for (int i = 0; i < settings.comboCOMport->count(); ++i) {
+        if (settings.comboCOMport->itemText(i).starts_with(wanted)) settings.comboCOMport->setCurrentIndex(i);
+      }
+      settings.comboRefresh->setCurrentIndex(row.rateItem);
+      settings.Handle("comboRefreshChange");
+      settings.Handle("btnComOpenClick");
+      // Settle for one second, then measure.
+      QTimer::singleShot(1000, [&, row, interval, bare] {
+        cycles.clear();
+        transactions.clear();
+        repaints.clear();
+        app.repaints = &repaints;
+        const std::int32_t count0 = main.state.StevecPaketov;
+        const Usage u0 = Now();
+        QTimer::singleShot(static_cast<int>(seconds * 1000), [&, row, interval, bare, count0, u0] {
+          const Usage u1 = Now();
+          app.repaints = nullptr;
+          const double wall = std::chrono::duration<double>(u1.at - u0.at).count();
+          const double achieved = (main.state.StevecPaketov - count0) / wall;
+          const double allows = 1000.0 / interval;
+          const double bareMedian = Percentile(*bare, 0.5);
+          const double cycleMedian = Percentile(cycles, 0.5);
+          std::printf("| %s | %s | %s | %.1f | %.1f | %.1f | %.0f | %.0f | %.0f | %.0f | %.2f | %.0f | %.0f | %.1f | %.0f |\n",
+                      row.bus.c_str(), row.adapter.c_str(), U8(settings.comboRefresh->itemText(row.rateItem)).c_str(),
+                      allows, achieved, 100.0 * achieved / allows, bareMedian, Percentile(transactions, 0.5), cycleMedian, Percentile(cycles, 0.99),
+                      bareMedian > 0 ? cycleMedian / bareMedian : 0.0, Percentile(repaints, 0.5),
+                      Percentile(repaints, 0.99), 100.0 * (u1.cpuSeconds - u0.cpuSeconds) / wall,
+                      static_cast<double>(u1.switches - u0.switches) / wall);
+          std::fflush(stdout);
+          settings.Handle("btnComCloseClick");
+          QTimer::singleShot(200, runRow);
+        });
+      });
+    });
+  };
+  QTimer::singleShot(0, runRow);
+  QApplication::exec();
 
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("\nPeak memory (max RSS): %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
 
-  kill(sim, SIGTERM);
-  waitpid(sim, nullptr, 0);
-  std::filesystem::remove_all(config);
+  for (pid_t pid : {fast.pid, slow.pid, service, bus}) {
+    if (pid <= 0) continue;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+  }
+  std::error_code ec;
+  fs::remove_all(folder, ec);
   return 0;
 }

@@ -9,6 +9,9 @@ set(CMAKE_CXX_COMPILER ${TARVEX_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TARVEX_MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TARVEX_MINGW_PREFIX})
+# Cross-built libraries outside the MinGW tree (scripts/mingw_libjpeg.sh) are
+# passed as prefixes; searches are confined to the roots, so they are roots too.
+list(APPEND CMAKE_FIND_ROOT_PATH ${CMAKE_PREFIX_PATH} ${JPEG_ROOT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -8,9 +8,12 @@
 
 #include <cerrno>
 #include <climits>
+#include <map>
+#include <utility>
 
 #include "connection/port_folder_posix.h"
 #include "connection/serial_line_posix.h"
+#include "connection/serial_low_latency_posix.h"
 #include "connection/serial_port.h"
 
 namespace tarvex {
@@ -21,6 +24,8 @@ int Fd(PortHandle h) { return h <= static_cast<PortHandle>(INT_MAX) ? static_cas
 
 class PosixSerialPorts final : public SerialPorts {
  public:
+  explicit PosixSerialPorts(std::unique_ptr<SerialDriverControl> control) : control_(std::move(control)) {}
+
   PortHandle Open(std::uint8_t portNum, std::uint32_t baudRate) override {
     if (portNum == 0) return kInvalidHandleValue;  // no such link is ever made
     // O_NONBLOCK only for the open itself: a modem line must not hold it up.
@@ -37,12 +42,14 @@ class PosixSerialPorts final : public SerialPorts {
     const int flags = fcntl(fd, F_GETFL);
     if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     SetRawLine(fd, baudRate);  // a refused rate still leaves the port open
+    AskLowLatency(fd);
     return static_cast<PortHandle>(fd);
   }
 
   void Close(PortHandle h) override {
     const int fd = Fd(h);
     if (fd < 0) return;
+    RestoreDriverFlags(fd);
     // The exclusive flag outlives our descriptor while anyone else holds the
     // device (a pty's other end, say); clear it so the next opener gets in.
     ioctl(fd, TIOCNXCL);
@@ -84,10 +91,36 @@ class PosixSerialPorts final : public SerialPorts {
     const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<std::uint32_t>(ms);  // modulo 2^32, like GetTickCount
   }
+
+ private:
+  // A driver that refuses keeps its own latency; the port works either way.
+  void AskLowLatency(int fd) {
+    const int lowLatency = SerialLowLatencyFlag();
+    int flags = 0;
+    if (lowLatency == 0 || !control_ || !control_->GetSerialFlags(fd, flags) || (flags & lowLatency) != 0) return;
+    if (control_->SetSerialFlags(fd, flags | lowLatency)) savedFlags_[fd] = flags;
+  }
+
+  // The setting stays with the device after we let go; leave it as found.
+  void RestoreDriverFlags(int fd) {
+    const auto it = savedFlags_.find(fd);
+    if (it == savedFlags_.end()) return;
+    control_->SetSerialFlags(fd, it->second);
+    savedFlags_.erase(it);
+  }
+
+  std::unique_ptr<SerialDriverControl> control_;
+  std::map<int, int> savedFlags_;  // descriptor -> flags before our change
 };
 
 }  // namespace
 
-std::unique_ptr<SerialPorts> MakeSystemSerialPorts() { return std::make_unique<PosixSerialPorts>(); }
+std::unique_ptr<SerialPorts> MakeSystemSerialPorts() {
+  return MakeSystemSerialPortsWith(MakeKernelSerialDriverControl());
+}
+
+std::unique_ptr<SerialPorts> MakeSystemSerialPortsWith(std::unique_ptr<SerialDriverControl> control) {
+  return std::make_unique<PosixSerialPorts>(std::move(control));
+}
 
 }  // namespace tarvex

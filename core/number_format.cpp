@@ -4,11 +4,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "core/text.h"
 
 namespace tarvex {
+
+// Readouts are computed in 80-bit extended precision; a compiler whose long
+// double is the 64-bit double (MSVC) rounds some of them differently in the
+// last digit.
+static_assert(std::numeric_limits<long double>::digits == 64,
+              "long double must be the 80-bit extended type (64-bit mantissa): build with GCC or "
+              "Clang for x86 (MinGW-w64 on Windows), not with MSVC");
 
 namespace {
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/clock.h"
+#include "core/clock.h"
 #include "core/encoder_state.h"
 
 namespace tarvex {
@@ -33,7 +35,8 @@ std::unique_ptr<ScreenSaverSystem> MakeSystemScreenSaver();
 
 // Movement of more than 10 counts since the last presented packet with data,
 // more than 5000 ms since Cas_zadnjega_premika, a screen saver running and its
-// window found: send it Shift down and Shift up.
-void ScreenSaverWake(const EncoderState& state, std::uint32_t now, ScreenSaverSystem& system);
+// window found: send it Shift down and Shift up. The clock is read only once
+// the movement test has passed.
+void ScreenSaverWake(const EncoderState& state, TickClock& clock, ScreenSaverSystem& system);
 
 }  // namespace tarvex

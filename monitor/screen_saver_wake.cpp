@@ -9,12 +9,12 @@ constexpr std::uint32_t kQuietTimeMs = 5000;
 
 }  // namespace
 
-void ScreenSaverWake(const EncoderState& s, std::uint32_t now, ScreenSaverSystem& system) {
+void ScreenSaverWake(const EncoderState& s, TickClock& clock, ScreenSaverSystem& system) {
   // 64-bit difference: two extreme positions never overflow.
   std::int64_t d = std::int64_t{s.Abs_Pozicija_Glavna} - std::int64_t{s.Abs_Pozicija_Glavna_old};
   if (d < 0) d = -d;
   if (d <= kMovementThreshold) return;
-  if (now - s.Cas_zadnjega_premika <= kQuietTimeMs) return;  // modulo 2^32
+  if (clock.GetTickCount() - s.Cas_zadnjega_premika <= kQuietTimeMs) return;  // modulo 2^32
   bool running = false;
   if (!system.GetScreenSaverRunning(running) || !running) return;
   const WindowHandle window = system.ScreenSaverWindowSearch();

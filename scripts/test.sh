@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libserialport-dev libjpeg62-turbo-dev
   fonts-liberation xvfb xauth dbus-daemon
-  g++-mingw-w64-x86-64 wine64 googletest
+  g++-mingw-w64-x86-64 wine64 googletest dpkg-dev
 )
 if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
   missing=()

@@ -1,6 +1,5 @@
 #include "ui/controls.h"
 
-#include <cstdlib>
 
 #include <QApplication>
 #include <QComboBox>
@@ -66,6 +65,8 @@ Panel::Panel(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::NoFocus);
 }
 
+Panel::~Panel() = default;
+
 void Panel::setColor(TColor color) {
   if (color_ == color) return;
   color_ = color;
@@ -75,19 +76,50 @@ void Panel::setColor(TColor color) {
 void Panel::setCaption(const QString& caption) {
   if (caption_ == caption) return;
   caption_ = caption;
-  update();
+  update(layoutCaption());
 }
 
 void Panel::setBevel(Bevel bevel) {
   bevel_ = bevel;
+  layoutCaption();
   update();
+}
+
+QRect Panel::textRect() const { return bevel_ == Bevel::Lowered ? rect().adjusted(1, 1, -1, -1) : rect(); }
+
+// Above this pixel size Qt draws glyphs from their outlines on every paint.
+constexpr int kLargestCachedGlyph = 64;
+
+QRegion Panel::layoutCaption() {
+  if (font().pixelSize() <= kLargestCachedGlyph) {
+    glyphs_.reset();
+    return QRegion(rect());
+  }
+  if (!glyphs_) {
+    glyphs_ = std::make_unique<GlyphText>();
+    textColor_ = palette().color(QPalette::WindowText);
+  }
+  return glyphs_->setText(caption_, font(), textRect(), textColor_);
+}
+
+void Panel::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) {
+    textColor_ = palette().color(QPalette::WindowText);
+    layoutCaption();
+    update();
+  }
+  QWidget::changeEvent(event);
+}
+
+void Panel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  layoutCaption();
 }
 
 void Panel::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QRect r = rect();
   p.fillRect(r, ColorFromTColor(color_));
-  QRect textRect = r;
   if (bevel_ == Bevel::Lowered) {
     // One-pixel lowered edge: shadow on top and left, highlight on bottom and right.
     const QPalette& pal = palette();
@@ -97,13 +129,15 @@ void Panel::paintEvent(QPaintEvent*) {
     p.setPen(pal.color(QPalette::Light));
     p.drawLine(r.bottomLeft(), r.bottomRight());
     p.drawLine(r.topRight(), r.bottomRight());
-    textRect.adjust(1, 1, -1, -1);
   }
-  if (!caption_.isEmpty()) {
-    p.setFont(font());
-    p.setPen(palette().color(QPalette::WindowText));
-    p.drawText(textRect, Qt::AlignCenter | Qt::TextSingleLine, caption_);
+  if (caption_.isEmpty()) return;
+  if (glyphs_ && glyphs_->composed()) {
+    glyphs_->draw(p);
+    return;
   }
+  p.setFont(font());
+  p.setPen(palette().color(QPalette::WindowText));
+  p.drawText(textRect(), Qt::AlignCenter | Qt::TextSingleLine, caption_);
 }
 
 void Panel::mousePressEvent(QMouseEvent* event) {
@@ -238,6 +272,7 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget
       // selected item again is not.
       if (index_ == i) return;
       index_ = i;
+      updateFocusPolicies();
       emit clicked();
     });
   }
@@ -259,6 +294,14 @@ void RadioGroup::setItemIndex(int index) {
       b->setAutoExclusive(true);
     }
   }
+  updateFocusPolicies();
+}
+
+void RadioGroup::updateFocusPolicies() {
+  for (int i = 0; i < count(); ++i) {
+    buttons_[static_cast<std::size_t>(i)]->setFocusPolicy(i == index_ || index_ < 0 ? Qt::StrongFocus
+                                                                                    : Qt::ClickFocus);
+  }
 }
 
 void RadioGroup::resizeEvent(QResizeEvent* event) {
@@ -277,54 +320,5 @@ void RadioGroup::placeButtons() {
 }
 
 // ---------------------------------------------------------------------------
-
-void MarkAutoSize(QLabel* label) {
-  label->setProperty("autoSize", true);
-  label->resize(label->sizeHint());
-}
-
-bool IsAutoSize(const QLabel* label) { return label->property("autoSize").toBool(); }
-
-LabelFitLayout::LabelFitLayout(QWidget* parent) : QLayout(parent) {
-  setSizeConstraint(QLayout::SetNoConstraint);
-  setContentsMargins(0, 0, 0, 0);
-}
-
-LabelFitLayout::~LabelFitLayout() = default;
-
-void LabelFitLayout::addItem(QLayoutItem* item) {
-  // Children keep the places they were given; nothing is managed here.
-  delete item;
-}
-
-void LabelFitLayout::setGeometry(const QRect& rect) {
-  QLayout::setGeometry(rect);
-  fit();
-}
-
-void LabelFitLayout::invalidate() {
-  QLayout::invalidate();
-  fit();
-}
-
-void LabelFitLayout::fit() {
-  QWidget* owner = parentWidget();
-  if (owner == nullptr) return;
-  for (QLabel* label : owner->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
-    if (!IsAutoSize(label)) continue;
-    const QSize wanted = label->sizeHint();
-    if (label->size() != wanted) label->resize(wanted);
-  }
-}
-
-QPoint SnappedPosition(const QRect& frame, const QRect& workArea, int distance) {
-  auto snap = [distance](int near, int far, int edgeNear, int edgeFar, int size) {
-    if (std::abs(near - edgeNear) < distance) return edgeNear;
-    if (std::abs(far - edgeFar) < distance) return edgeFar - size + 1;
-    return near;
-  };
-  return {snap(frame.left(), frame.right(), workArea.left(), workArea.right(), frame.width()),
-          snap(frame.top(), frame.bottom(), workArea.top(), workArea.bottom(), frame.height())};
-}
 
 }  // namespace tarvex

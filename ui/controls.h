@@ -5,10 +5,12 @@
 
 #include <QGroupBox>
 #include <QLabel>
-#include <QLayout>
 #include <QWidget>
 
+#include <memory>
+
 #include "core/types.h"
+#include "ui/glyph_text.h"
 
 class QComboBox;
 class QRadioButton;
@@ -44,6 +46,7 @@ class Panel : public QWidget {
 
  public:
   explicit Panel(QWidget* parent = nullptr);
+  ~Panel() override;
 
   void setColor(TColor color);
   TColor color() const { return color_; }
@@ -59,12 +62,22 @@ class Panel : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  QRect textRect() const;
+  // Lays the caption out again; returns what has to be painted anew.
+  QRegion layoutCaption();
+
   TColor color_ = clBtnFace;
   QString caption_;
   Bevel bevel_ = Bevel::Lowered;
   bool pressed_ = false;
+  QColor textColor_;  // the palette's, kept so a caption change does not look it up
+  // Captions above Qt's glyph-cache size (the readout) are composed from
+  // cached glyph pictures.
+  std::unique_ptr<GlyphText> glyphs_;
 };
 
 enum class ShapeKind { Circle, RoundRect };
@@ -102,10 +115,6 @@ class GroupBox : public QGroupBox {
 
 // A drop-down list of fixed items. Where the style's arrow is wide (Fusion),
 // it is narrowed so that design-width lists show their whole text.
-// Where a window whose outer frame is `frame` goes when its edges snap onto the
-// edges of the work area they come closer to than `distance` pixels.
-QPoint SnappedPosition(const QRect& frame, const QRect& workArea, int distance);
-
 QComboBox* MakeDropDownList(QWidget* parent, int left, int top, int width, int height, const QStringList& items,
                             int selected);
 
@@ -149,34 +158,12 @@ class RadioGroup : public GroupBox {
 
  private:
   void placeButtons();
+  // Tab reaches the group at its selected item only; the arrow keys move
+  // between the items.
+  void updateFocusPolicies();
 
   std::vector<QRadioButton*> buttons_;
   int index_ = -1;
-};
-
-// Labels that size themselves to their text, with their left and top edges
-// kept. The text of a label can change from anywhere (setText is not
-// virtual), so the parent carries this layout: a label's setText invalidates
-// it, and it refits the marked labels.
-void MarkAutoSize(QLabel* label);
-bool IsAutoSize(const QLabel* label);
-
-class LabelFitLayout : public QLayout {
- public:
-  explicit LabelFitLayout(QWidget* parent);
-  ~LabelFitLayout() override;
-
-  void addItem(QLayoutItem* item) override;
-  int count() const override { return 0; }
-  QLayoutItem* itemAt(int) const override { return nullptr; }
-  QLayoutItem* takeAt(int) override { return nullptr; }
-  QSize sizeHint() const override { return {}; }
-  QSize minimumSize() const override { return {}; }
-  void setGeometry(const QRect& rect) override;
-  void invalidate() override;
-
-  // Sizes every marked label of the parent to its text.
-  void fit();
 };
 
 }  // namespace tarvex

@@ -5,12 +5,13 @@
 
 #include "connection/registry.h"
 #include "connection/serial_port.h"
+#include "forms/main.h"
+#include "forms/nastavitve.h"
 #include "monitor/screen_saver.h"
 #include "ui/controls.h"
-#include "ui/main.h"
-#include "ui/nastavitve.h"
 #include "ui/pictures.h"
 #include "ui/qt_message_boxes.h"
+#include "ui/qt_toolkit.h"
 #include "ui/system_info.h"
 
 int main(int argc, char* argv[]) {
@@ -26,15 +27,16 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<SerialPorts> ports = MakeSystemSerialPorts();
   std::unique_ptr<ScreenSaverSystem> screenSaver = MakeSystemScreenSaver();
   QtMessageBoxes messages;
+  qtui::QtToolkit toolkit;
   Services services{*ports,
                     *ports,  // the ports' tick is the program's clock
                     *screenSaver,
                     messages,
                     MakeSystemRegistry,
-                    SystemIdentity{ProgramVersionText(), ComputerNameText(), UserNameText()}};
+                    SystemIdentity{ProgramVersionText(), ComputerNameText(), UserNameText()},
+                    toolkit};
 
   TMainForm mainForm(services);
-  mainForm.show();
   // Created hidden and owned by the main window; its create handler may connect.
   new TFormNastavitve(&mainForm, services);
   return QApplication::exec();

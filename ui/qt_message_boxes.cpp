@@ -2,17 +2,19 @@
 
 #include <QMessageBox>
 
-#include "ui/main.h"
+#include "ui/qt_toolkit.h"
 
 namespace tarvex {
 
-void QtMessageBoxes::Warning(QWidget* parent, const QString& text) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, parent);
+void QtMessageBoxes::Warning(forms::Window* parent, const Text& text) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), QString::fromStdU16String(text), QMessageBox::Ok,
+                  qtui::WidgetOf(parent));
   box.exec();
 }
 
-void QtMessageBoxes::Message(QWidget* parent, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromStdU16String(kApplicationTitle), text, QMessageBox::Ok, parent);
+void QtMessageBoxes::Message(forms::Window* parent, const Text& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdU16String(kApplicationTitle), QString::fromStdU16String(text),
+                  QMessageBox::Ok, qtui::WidgetOf(parent));
   box.exec();
 }
 

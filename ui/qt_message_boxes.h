@@ -1,14 +1,14 @@
 #pragma once
 // The message boxes as Qt dialogs.
 
-#include "ui/services.h"
+#include "forms/services.h"
 
 namespace tarvex {
 
 class QtMessageBoxes : public MessageBoxes {
  public:
-  void Warning(QWidget* parent, const QString& text) override;
-  void Message(QWidget* parent, const QString& text) override;
+  void Warning(forms::Window* parent, const Text& text) override;
+  void Message(forms::Window* parent, const Text& text) override;
 };
 
 }  // namespace tarvex

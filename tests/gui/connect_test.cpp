@@ -42,8 +42,8 @@ class ConnectTest : public WindowsTest {
 
 TEST_F(ConnectTest, StartUpListsPortsInMapOrderWithTheLastSelected) {
   ASSERT_EQ(settings->comboCOMport->count(), 2);
-  EXPECT_EQ(settings->comboCOMport->itemText(0), "3  \\Device\\Serial0");
-  EXPECT_EQ(settings->comboCOMport->itemText(1), "12  \\Device\\Serial1");
+  EXPECT_EQ(settings->comboCOMport->itemText(0), u"3  \\Device\\Serial0");
+  EXPECT_EQ(settings->comboCOMport->itemText(1), u"12  \\Device\\Serial1");
   EXPECT_EQ(settings->comboCOMport->currentIndex(), 1);
   EXPECT_TRUE(settings->btnComOpen->isEnabled());
   EXPECT_FALSE(settings->btnComClose->isEnabled());
@@ -69,28 +69,28 @@ TEST_F(ConnectTest, OpenIdentifiesShowsLabelsAndStartsPolling) {
   EXPECT_FALSE(settings->btnComScan->isEnabled());
   EXPECT_FALSE(settings->comboCOMport->isEnabled());
   EXPECT_FALSE(settings->comboHitrost->isEnabled());
-  EXPECT_FALSE(main->lblCableDisconnected->isVisibleTo(main.get()));
-  EXPECT_EQ(main->lblTipEnkoderja->text(), "Encoder type: TX48ABS");
-  EXPECT_EQ(main->lblSerijska_st->text(), "Serial number: 000123");
-  EXPECT_EQ(main->lblFW_verzija->text(), "Firmware ver.: 2.5.1.2147483648");
-  EXPECT_EQ(main->lblOznaka_asica->text(), "Sensor ver.: 7");
-  EXPECT_EQ(main->lblOznaka_PN_kode->text(), "Shaft code: SH0500");
-  EXPECT_EQ(main->lblResolution->text(), QString::fromUtf8("Resolution: 0.5 \u00B5m"));
+  EXPECT_FALSE(W(main->lblCableDisconnected)->isVisibleTo(MainWidget()));
+  EXPECT_EQ(main->lblTipEnkoderja->text(), u"Encoder type: TX48ABS");
+  EXPECT_EQ(main->lblSerijska_st->text(), u"Serial number: 000123");
+  EXPECT_EQ(main->lblFW_verzija->text(), u"Firmware ver.: 2.5.1.2147483648");
+  EXPECT_EQ(main->lblOznaka_asica->text(), u"Sensor ver.: 7");
+  EXPECT_EQ(main->lblOznaka_PN_kode->text(), u"Shaft code: SH0500");
+  EXPECT_EQ(main->lblResolution->text(), u"Resolution: 0.5 \u00B5m");
   EXPECT_EQ(main->state.decimalk, 4);
   EXPECT_EQ(main->state.StevecPaketov, 0);
   EXPECT_EQ(main->state.TimestampPrvegaPaketka, 777u);
   EXPECT_TRUE(main->TimerPosiljaj->isActive());
   EXPECT_EQ(main->TimerPosiljaj->interval(), 100);
   // The open action leaves the readout to the first poll.
-  EXPECT_EQ(main->pnlAbsPos->caption(), "n/c");
+  EXPECT_EQ(main->pnlAbsPos->caption(), u"n/c");
 }
 
 TEST_F(ConnectTest, EchoOptionDropsTheFirstByteOfTheIdentification) {
   settings->cbRS485echo->setChecked(true);
   ports.QueueReply('v', "\xEE" + Identification48());  // not even the echo of "v"
   settings->btnComOpenClick();
-  EXPECT_EQ(main->lblTipEnkoderja->text(), "Encoder type: TX48ABS");
-  EXPECT_EQ(main->lblOznaka_PN_kode->text(), "Shaft code: SH0500");
+  EXPECT_EQ(main->lblTipEnkoderja->text(), u"Encoder type: TX48ABS");
+  EXPECT_EQ(main->lblOznaka_PN_kode->text(), u"Shaft code: SH0500");
 }
 
 TEST_F(ConnectTest, FailedIdentificationStillPollsAndKeepsEarlierFields) {
@@ -100,22 +100,22 @@ TEST_F(ConnectTest, FailedIdentificationStillPollsAndKeepsEarlierFields) {
   EXPECT_TRUE(main->TimerPosiljaj->isActive());
   EXPECT_EQ(main->state.resolucija_prebrana, 50);
   EXPECT_EQ(main->state.decimalk, 3);
-  EXPECT_EQ(main->lblResolution->text(), "Resolution: /");
+  EXPECT_EQ(main->lblResolution->text(), u"Resolution: /");
 }
 
 TEST_F(ConnectTest, DecimalsFollowTheResolution) {
   struct Case {
     int resolution;
     int decimals;
-    const char* label;
+    const char16_t* label;
   };
-  for (const Case c : {Case{9, 4, "0.9"}, Case{10, 3, "1.0"}, Case{0, 4, "0.0"}, Case{255, 3, "25.5"}}) {
+  for (const Case c : {Case{9, 4, u"0.9"}, Case{10, 3, u"1.0"}, Case{0, 4, u"0.0"}, Case{255, 3, u"25.5"}}) {
     ByteString reply = Identification48();
     reply[23] = static_cast<char>(c.resolution);
     ports.QueueReply('v', reply);
     settings->btnComOpenClick();
     EXPECT_EQ(main->state.decimalk, c.decimals);
-    EXPECT_EQ(main->lblResolution->text(), QString("Resolution: %1 \u00B5m").arg(c.label));
+    EXPECT_EQ(main->lblResolution->text(), u"Resolution: " + Text(c.label) + u" \u00B5m");
     settings->btnComCloseClick();
   }
 }
@@ -125,7 +125,7 @@ TEST_F(ConnectTest, FailedOpenWarnsOncePerPressOnlyWhileNotReconnecting) {
   settings->btnComOpenClick();
   settings->btnComOpenClick();
   ASSERT_EQ(Warnings(), 2);
-  EXPECT_EQ(messages.shown[0].text, "Can't open port COM12!");
+  EXPECT_EQ(messages.shown[0].text, u"Can't open port COM12!");
   EXPECT_TRUE(settings->btnComOpen->isEnabled());
   EXPECT_FALSE(main->TimerPosiljaj->isActive());
 
@@ -141,15 +141,15 @@ TEST_F(ConnectTest, PortsAbove255AreRefusedNotReduced) {
   registry.AddPort(u"/dev/ttyY", u"COM256");
   ports.present = {44, 0};  // 300 and 256 reduced to 8 bits
   settings->ComPortScan();
-  ASSERT_EQ(settings->comboCOMport->itemText(3), "256  /dev/ttyY");
+  ASSERT_EQ(settings->comboCOMport->itemText(3), u"256  /dev/ttyY");
   settings->btnComOpenClick();
   settings->comboCOMport->setCurrentIndex(2);
-  EXPECT_EQ(settings->comboCOMport->currentText(), "300  /dev/ttyX");
+  EXPECT_EQ(settings->comboCOMport->currentText(), u"300  /dev/ttyX");
   settings->btnComOpenClick();
   EXPECT_TRUE(ports.opens.empty()) << "no other port may be opened";
   ASSERT_EQ(Warnings(), 2);
-  EXPECT_EQ(messages.shown[0].text, "Can't open port COM256!");
-  EXPECT_EQ(messages.shown[1].text, "Can't open port COM300!");
+  EXPECT_EQ(messages.shown[0].text, u"Can't open port COM256!");
+  EXPECT_EQ(messages.shown[1].text, u"Can't open port COM300!");
 }
 
 TEST_F(ConnectTest, PortZeroIsTriedLikeAnyAbsentPort) {
@@ -159,7 +159,7 @@ TEST_F(ConnectTest, PortZeroIsTriedLikeAnyAbsentPort) {
   ASSERT_EQ(ports.opens.size(), 1u);
   EXPECT_EQ(ports.opens[0].port, 0);
   ASSERT_EQ(Warnings(), 1);
-  EXPECT_EQ(messages.shown[0].text, "Can't open port COM0!");
+  EXPECT_EQ(messages.shown[0].text, u"Can't open port COM0!");
 }
 
 TEST_F(ConnectTest, OpenWithAnEmptyListWarnsWithoutOpening) {
@@ -169,7 +169,7 @@ TEST_F(ConnectTest, OpenWithAnEmptyListWarnsWithoutOpening) {
   settings->btnComOpenClick();
   EXPECT_TRUE(ports.opens.empty());
   ASSERT_EQ(Warnings(), 1);
-  EXPECT_EQ(messages.shown[0].text, "Can't open port COM!");
+  EXPECT_EQ(messages.shown[0].text, u"Can't open port COM!");
 }
 
 TEST_F(ConnectTest, ReconnectTimerPressesOnlyAnEnabledOpenAndStopsOnSuccess) {
@@ -191,13 +191,13 @@ TEST_F(ConnectTest, CloseOnlyClosesAndLeavesTheReconnectTimer) {
   EXPECT_EQ(ports.closes.size(), 1u);
   EXPECT_EQ(main->state.ComID, kInvalidHandleValue);
   EXPECT_TRUE(settings->RetryPortOpenTimer->isActive());
-  EXPECT_EQ(main->pnlAbsPos->caption(), "not connected");
+  EXPECT_EQ(main->pnlAbsPos->caption(), u"not connected");
 }
 
 TEST_F(ConnectTest, FirmwareTypeChangeReconnectsWithTheNewLayout) {
   ports.QueueReply('v', Identification48());
   settings->btnComOpenClick();
-  ASSERT_EQ(main->lblTipEnkoderja->text(), "Encoder type: TX48ABS");
+  ASSERT_EQ(main->lblTipEnkoderja->text(), u"Encoder type: TX48ABS");
 
   ByteString old = "654321--";
   for (int b : {4, 3, 10}) old.push_back(static_cast<char>(b));
@@ -208,9 +208,9 @@ TEST_F(ConnectTest, FirmwareTypeChangeReconnectsWithTheNewLayout) {
   EXPECT_EQ(ports.closes.size(), 1u);
   EXPECT_EQ(ports.opens.size(), 2u);
   EXPECT_EQ(ports.opens[1].port, 12);
-  EXPECT_EQ(main->lblTipEnkoderja->text(), "Encoder type: ");
-  EXPECT_EQ(main->lblFW_verzija->text(), "Firmware ver.: 4.0.0.0");
-  EXPECT_EQ(main->lblResolution->text(), QString::fromUtf8("Resolution: 1.0 \u00B5m"));
+  EXPECT_EQ(main->lblTipEnkoderja->text(), u"Encoder type: ");
+  EXPECT_EQ(main->lblFW_verzija->text(), u"Firmware ver.: 4.0.0.0");
+  EXPECT_EQ(main->lblResolution->text(), u"Resolution: 1.0 \u00B5m");
   EXPECT_TRUE(main->TimerPosiljaj->isActive());
 }
 
@@ -232,9 +232,9 @@ TEST_F(ConnectTest, ListingSkipsNonComDataAndReadsOddNumbers) {
   registry.AddPort(u"e", u"COM1");
   settings->ComPortScan();
   ASSERT_EQ(settings->comboCOMport->count(), 3);
-  EXPECT_EQ(settings->comboCOMport->itemText(0), "1  a");
-  EXPECT_EQ(settings->comboCOMport->itemText(1), "1  c");
-  EXPECT_EQ(settings->comboCOMport->itemText(2), "1  e");
+  EXPECT_EQ(settings->comboCOMport->itemText(0), u"1  a");
+  EXPECT_EQ(settings->comboCOMport->itemText(1), u"1  c");
+  EXPECT_EQ(settings->comboCOMport->itemText(2), u"1  e");
   EXPECT_TRUE(settings->btnComScan->isEnabled());
 }
 
@@ -263,7 +263,7 @@ TEST_F(ConnectTest, ExitWithoutAConnectionWritesNothingButCloses) {
   main->state.ComID = kInvalidHandleValue;  // as after a lost link
   main->FormClose();
   EXPECT_FALSE(registry.Get(kKey, kValue).has_value());
-  EXPECT_EQ(main->pnlAbsPos->caption(), "not connected");
+  EXPECT_EQ(main->pnlAbsPos->caption(), u"not connected");
 }
 
 TEST_F(ConnectTest, ExitWhenTheKeyCannotBeWrittenShowsTheMessageAndCloses) {
@@ -272,7 +272,7 @@ TEST_F(ConnectTest, ExitWhenTheKeyCannotBeWrittenShowsTheMessageAndCloses) {
   main->FormClose();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].kind, RecordedMessageBoxes::Kind::Message);
-  EXPECT_EQ(messages.shown[0].text, "Ne morem odpreti poti v registru:\r\n\\Software\\Halvik\\Tarvex");
+  EXPECT_EQ(messages.shown[0].text, u"Ne morem odpreti poti v registru:\r\n\\Software\\Halvik\\Tarvex");
   EXPECT_EQ(ports.closes.size(), 1u);
   EXPECT_EQ(main->state.ComID, kInvalidHandleValue);
 }
@@ -281,7 +281,7 @@ TEST_F(ConnectTest, ExitNeverStoresANumberAbove255) {
   // A connection up while the list shows 300 (the list changed under an
   // open port): nothing is stored rather than a reduced number.
   settings->btnComOpenClick();
-  settings->comboCOMport->addItem("300  /dev/ttyX");
+  settings->comboCOMport->addItem(u"300  /dev/ttyX");
   settings->comboCOMport->setCurrentIndex(settings->comboCOMport->count() - 1);
   main->FormClose();
   EXPECT_FALSE(registry.Get(kKey, kValue).has_value());
@@ -304,8 +304,8 @@ TEST_F(RememberedTest, ReopensConnectsAndShowsTheBareNumber) {
   EXPECT_EQ(ports.opens[0].port, 12);
   EXPECT_EQ(ports.opens[0].baud, 230400u);
   ASSERT_EQ(settings->comboCOMport->count(), 1);
-  EXPECT_EQ(settings->comboCOMport->itemText(0), "12");
-  EXPECT_EQ(main->lblTipEnkoderja->text(), "Encoder type: TX48ABS");
+  EXPECT_EQ(settings->comboCOMport->itemText(0), u"12");
+  EXPECT_EQ(main->lblTipEnkoderja->text(), u"Encoder type: TX48ABS");
   EXPECT_TRUE(main->TimerPosiljaj->isActive());
   EXPECT_FALSE(settings->btnComOpen->isEnabled());
   EXPECT_TRUE(settings->btnComClose->isEnabled());
@@ -348,8 +348,8 @@ TEST_F(ConnectTest, HundredsOfPortsAreListedInMapOrder) {
   for (int n = 400; n >= 1; --n) registry.AddPort(u"/dev/ttyUSB" + IntToText(n), u"COM" + IntToText(n));
   settings->ComPortScan();
   ASSERT_EQ(settings->comboCOMport->count(), 400);
-  EXPECT_EQ(settings->comboCOMport->itemText(0), "400  /dev/ttyUSB400");
-  EXPECT_EQ(settings->comboCOMport->currentText(), "1  /dev/ttyUSB1");
+  EXPECT_EQ(settings->comboCOMport->itemText(0), u"400  /dev/ttyUSB400");
+  EXPECT_EQ(settings->comboCOMport->currentText(), u"1  /dev/ttyUSB1");
   EXPECT_TRUE(settings->btnComOpen->isEnabled());
 }
 

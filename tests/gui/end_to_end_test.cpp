@@ -14,6 +14,7 @@
 
 #include "e2e/sim_process.h"
 #include "e2e/temp_config_home.h"
+#include "core/text.h"
 #include "tests/gui/fakes.h"
 #include "ui/controls.h"
 
@@ -47,6 +48,7 @@ class EndToEndTest : public ::testing::Test {
   std::unique_ptr<SerialPorts> ports = MakeSystemSerialPorts();
   FakeScreenSaver screenSaver;
   RecordedMessageBoxes messages;
+  qtui::QtToolkit toolkit;
   std::unique_ptr<Services> services;
   std::unique_ptr<TMainForm> main;
   TFormNastavitve* settings = nullptr;
@@ -62,10 +64,9 @@ class EndToEndTest : public ::testing::Test {
 
   void StartWindows() {
     services = std::make_unique<Services>(
-        Services{*ports, *ports, screenSaver, messages, &MakeSystemRegistry, {u"46.1.0.8", u"PC", u"me"}});
-    main = std::make_unique<TMainForm>(*services);
+        Services{*ports, *ports, screenSaver, messages, &MakeSystemRegistry, {u"46.1.0.8", u"PC", u"me"}, toolkit});
+    main = std::make_unique<TMainForm>(*services);  // shows itself
     main->formatSettings = FormatSettings{u",", u"."};
-    main->show();
     settings = new TFormNastavitve(main.get(), *services);
   }
 
@@ -77,15 +78,15 @@ class EndToEndTest : public ::testing::Test {
   // Lists the ports and selects the simulator's.
   void Select(const SimProcess& sim) {
     settings->ComPortScan();
-    const QString prefix = QString::number(sim.port()) + "  ";
+    const Text prefix = UIntToText(sim.port()) + u"  ";
     for (int i = 0; i < settings->comboCOMport->count(); ++i) {
-      if (settings->comboCOMport->itemText(i).startsWith(prefix)) settings->comboCOMport->setCurrentIndex(i);
+      if (settings->comboCOMport->itemText(i).starts_with(prefix)) settings->comboCOMport->setCurrentIndex(i);
     }
-    ASSERT_TRUE(settings->comboCOMport->currentText().startsWith(prefix));
+    ASSERT_TRUE(settings->comboCOMport->currentText().starts_with(prefix)) << U8(settings->comboCOMport->currentText());
   }
 
   bool WaitForReadout() {
-    return WaitFor([&] { return main->pnlAbsPos->caption().endsWith(" mm"); });
+    return WaitFor([&] { return main->pnlAbsPos->caption().ends_with(u" mm"); });
   }
 };
 
@@ -96,16 +97,16 @@ TEST_F(EndToEndTest, StartUpReconnectsTheRememberedPort) {
   StartWindows();
 
   ASSERT_EQ(settings->comboCOMport->count(), 1);
-  EXPECT_EQ(settings->comboCOMport->itemText(0), QString::number(sim.port()));
-  EXPECT_EQ(main->lblTipEnkoderja->text(), "Encoder type: TX48ABS");
-  EXPECT_EQ(main->lblSerijska_st->text(), "Serial number: 000123");
-  EXPECT_EQ(main->lblFW_verzija->text(), "Firmware ver.: 4.8.1.1234");
-  EXPECT_EQ(main->lblOznaka_asica->text(), "Sensor ver.: 3");
-  EXPECT_EQ(main->lblOznaka_PN_kode->text(), "Shaft code: SH0500");
-  EXPECT_EQ(main->lblResolution->text(), QString::fromUtf8("Resolution: 0.5 \u00B5m"));
+  EXPECT_EQ(settings->comboCOMport->itemText(0), UIntToText(sim.port()));
+  EXPECT_EQ(main->lblTipEnkoderja->text(), u"Encoder type: TX48ABS");
+  EXPECT_EQ(main->lblSerijska_st->text(), u"Serial number: 000123");
+  EXPECT_EQ(main->lblFW_verzija->text(), u"Firmware ver.: 4.8.1.1234");
+  EXPECT_EQ(main->lblOznaka_asica->text(), u"Sensor ver.: 3");
+  EXPECT_EQ(main->lblOznaka_PN_kode->text(), u"Shaft code: SH0500");
+  EXPECT_EQ(main->lblResolution->text(), u"Resolution: 0.5 \u00B5m");
   EXPECT_TRUE(main->TimerPosiljaj->isActive());
   ASSERT_TRUE(WaitForReadout());
-  EXPECT_EQ(main->pnlAbsPos->caption(), "61.7280 mm");  // 123456 counts of 0.5 um
+  EXPECT_EQ(main->pnlAbsPos->caption(), u"61.7280 mm");  // 123456 counts of 0.5 um
   EXPECT_EQ(settings->pnlRxPaketek->color(), clLime);
   EXPECT_EQ(main->shStatusLed->brushColor(), clLedOk);
   EXPECT_TRUE(messages.shown.empty());
@@ -125,8 +126,8 @@ struct LayoutCase {
   int index;
   bool echo;
   const char* firmware;
-  const char* typeLabel;
-  const char* firmwareLabel;
+  const char16_t* typeLabel;
+  const char16_t* firmwareLabel;
 };
 
 class LayoutEndToEndTest : public EndToEndTest, public ::testing::WithParamInterface<LayoutCase> {};
@@ -145,23 +146,23 @@ TEST_P(LayoutEndToEndTest, LabelsAndPolling) {
   settings->btnComOpenClick();
 
   EXPECT_EQ(main->lblTipEnkoderja->text(), c.typeLabel);
-  EXPECT_EQ(main->lblSerijska_st->text(), "Serial number: 000123");
+  EXPECT_EQ(main->lblSerijska_st->text(), u"Serial number: 000123");
   EXPECT_EQ(main->lblFW_verzija->text(), c.firmwareLabel);
-  EXPECT_EQ(main->lblResolution->text(), QString::fromUtf8("Resolution: 5.0 \u00B5m"));
-  EXPECT_EQ(main->lblOznaka_PN_kode->text().left(16), "Shaft code: SH05");  // shortest reply holds 4 of 6
+  EXPECT_EQ(main->lblResolution->text(), u"Resolution: 5.0 \u00B5m");
+  EXPECT_EQ(main->lblOznaka_PN_kode->text().substr(0, 16), u"Shaft code: SH05");  // shortest reply holds 4 of 6
   ASSERT_TRUE(WaitForReadout());
-  EXPECT_EQ(main->pnlAbsPos->caption(), "-25.000 mm");
+  EXPECT_EQ(main->pnlAbsPos->caption(), u"-25.000 mm");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, LayoutEndToEndTest,
-    ::testing::Values(LayoutCase{"48", 2, false, "2.5.1.812", "Encoder type: TX48ABS", "Firmware ver.: 2.5.1.812"},
-                      LayoutCase{"48", 2, true, "1.2.3.2147483648", "Encoder type: TX48ABS",
-                                 "Firmware ver.: 1.2.3.2147483648"},
-                      LayoutCase{"46", 1, false, "2.5.1.812", "Encoder type: TX48ABS", "Firmware ver.: 2.0.0.0"},
-                      LayoutCase{"46", 1, true, "7", "Encoder type: TX48ABS", "Firmware ver.: 7.0.0.0"},
-                      LayoutCase{"old", 0, false, "3.1", "Encoder type: ", "Firmware ver.: 3.0.0.0"},
-                      LayoutCase{"old", 0, true, "3.1", "Encoder type: ", "Firmware ver.: 3.0.0.0"}));
+    ::testing::Values(LayoutCase{"48", 2, false, "2.5.1.812", u"Encoder type: TX48ABS", u"Firmware ver.: 2.5.1.812"},
+                      LayoutCase{"48", 2, true, "1.2.3.2147483648", u"Encoder type: TX48ABS",
+                                 u"Firmware ver.: 1.2.3.2147483648"},
+                      LayoutCase{"46", 1, false, "2.5.1.812", u"Encoder type: TX48ABS", u"Firmware ver.: 2.0.0.0"},
+                      LayoutCase{"46", 1, true, "7", u"Encoder type: TX48ABS", u"Firmware ver.: 7.0.0.0"},
+                      LayoutCase{"old", 0, false, "3.1", u"Encoder type: ", u"Firmware ver.: 3.0.0.0"},
+                      LayoutCase{"old", 0, true, "3.1", u"Encoder type: ", u"Firmware ver.: 3.0.0.0"}));
 
 TEST_F(EndToEndTest, LostLinkThenReconnectWithinOneRetryPeriod) {
   SimProcess sim({"--motion", "ramp"}, home.path());
@@ -173,24 +174,24 @@ TEST_F(EndToEndTest, LostLinkThenReconnectWithinOneRetryPeriod) {
   ASSERT_TRUE(WaitForReadout());
 
   sim.kill9();
-  ASSERT_TRUE(WaitFor([&] { return main->pnlAbsPos->caption() == "- - - - -"; }));
+  ASSERT_TRUE(WaitFor([&] { return main->pnlAbsPos->caption() == u"- - - - -"; }));
   EXPECT_EQ(main->state.ComID, kInvalidHandleValue);
-  EXPECT_TRUE(main->lblCableDisconnected->isVisibleTo(main.get()));
+  EXPECT_TRUE(W(main->lblCableDisconnected)->isVisibleTo(qtui::WidgetOf(&main->window())));
   EXPECT_TRUE(settings->RetryPortOpenTimer->isActive());
   EXPECT_EQ(settings->pnlRxPaketek->color(), clRed);
   EXPECT_FALSE(main->TimerPosiljaj->isActive());
 
   // Back on the same number with another identification.
   int retries = 0;
-  QObject::connect(settings->RetryPortOpenTimer, &QTimer::timeout, [&] { ++retries; });
+  QObject::connect(qtui::TimerOf(settings->RetryPortOpenTimer), &QTimer::timeout, [&] { ++retries; });
   SimProcess again({"--port", std::to_string(port), "--firmware", "9.8.7.6"}, home.path());
   ASSERT_TRUE(again.started());
   ASSERT_EQ(again.port(), port);
   ASSERT_TRUE(WaitFor([&] { return main->TimerPosiljaj->isActive(); }, 10000));
   EXPECT_EQ(retries, 1);
   EXPECT_FALSE(settings->RetryPortOpenTimer->isActive());
-  EXPECT_EQ(main->lblFW_verzija->text(), "Firmware ver.: 9.8.7.6");
-  EXPECT_FALSE(main->lblCableDisconnected->isVisibleTo(main.get()));
+  EXPECT_EQ(main->lblFW_verzija->text(), u"Firmware ver.: 9.8.7.6");
+  EXPECT_FALSE(W(main->lblCableDisconnected)->isVisibleTo(qtui::WidgetOf(&main->window())));
   ASSERT_TRUE(WaitForReadout());
   EXPECT_TRUE(messages.shown.empty());
 }
@@ -198,11 +199,11 @@ TEST_F(EndToEndTest, LostLinkThenReconnectWithinOneRetryPeriod) {
 TEST_F(EndToEndTest, FailedOpenWarnsPerPressOnlyWhileTheRetryTimerIsStopped) {
   StartWindows();
   settings->comboCOMport->clear();
-  settings->comboCOMport->addItem("250");
+  settings->comboCOMport->addItem(u"250");
   settings->btnComOpenClick();
   settings->btnComOpenClick();
   ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_EQ(messages.shown[1].text, "Can't open port COM250!");
+  EXPECT_EQ(messages.shown[1].text, u"Can't open port COM250!");
   settings->RetryPortOpenTimer->start();
   settings->btnComOpenClick();
   EXPECT_EQ(messages.shown.size(), 2u);
@@ -214,12 +215,12 @@ TEST_F(EndToEndTest, FirmwareTypeChangeRereadsUnderTheNewLayout) {
   StartWindows();
   Select(sim);
   settings->btnComOpenClick();  // "48 and newer" waits for 30 bytes of a 24-byte reply
-  EXPECT_EQ(main->lblFW_verzija->text(), "FW ver");
+  EXPECT_EQ(main->lblFW_verzija->text(), u"FW ver");
   EXPECT_TRUE(main->TimerPosiljaj->isActive());
 
   settings->rgTipFW->setItemIndex(1);
   settings->rgTipFWClick();
-  EXPECT_EQ(main->lblFW_verzija->text(), "Firmware ver.: 6.0.0.0");
+  EXPECT_EQ(main->lblFW_verzija->text(), u"Firmware ver.: 6.0.0.0");
   EXPECT_TRUE(main->TimerPosiljaj->isActive());
   EXPECT_TRUE(messages.shown.empty());
 }
@@ -234,9 +235,9 @@ TEST_F(EndToEndTest, ListPortsShowsSimulatorsInNumberOrderWithTheLastSelected) {
   ASSERT_GE(n, 2);
   int firstAt = -1, secondAt = -1;
   for (int i = 0; i < n; ++i) {
-    const QString item = settings->comboCOMport->itemText(i);
-    if (item == QString("%1  %2").arg(first.port()).arg(QString::fromStdString(first.ptsPath()))) firstAt = i;
-    if (item == QString("%1  %2").arg(second.port()).arg(QString::fromStdString(second.ptsPath()))) secondAt = i;
+    const Text item = settings->comboCOMport->itemText(i);
+    if (item == UIntToText(first.port()) + u"  " + U16(first.ptsPath())) firstAt = i;
+    if (item == UIntToText(second.port()) + u"  " + U16(second.ptsPath())) secondAt = i;
   }
   EXPECT_GE(firstAt, 0);
   EXPECT_GT(secondAt, firstAt);
@@ -259,7 +260,7 @@ TEST_F(EndToEndTest, ExitWhileConnectedStoresThePortInUserReg) {
   // The next start comes up on it.
   main.reset();
   StartWindows();
-  EXPECT_EQ(settings->comboCOMport->itemText(0), QString::number(sim.port()));
+  EXPECT_EQ(settings->comboCOMport->itemText(0), UIntToText(sim.port()));
   EXPECT_TRUE(main->TimerPosiljaj->isActive());
 }
 
@@ -290,10 +291,10 @@ TEST_F(EndToEndTest, UnwritableConfigurationShowsTheMessageAndStillCloses) {
   main->FormClose();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].kind, RecordedMessageBoxes::Kind::Message);
-  EXPECT_EQ(messages.shown[0].text, "Ne morem odpreti poti v registru:\r\n\\Software\\Halvik\\Tarvex");
+  EXPECT_EQ(messages.shown[0].text, u"Ne morem odpreti poti v registru:\r\n\\Software\\Halvik\\Tarvex");
   EXPECT_EQ(main->state.ComID, kInvalidHandleValue);
   EXPECT_FALSE(main->TimerPosiljaj->isActive());
-  EXPECT_EQ(main->pnlAbsPos->caption(), "not connected");
+  EXPECT_EQ(main->pnlAbsPos->caption(), u"not connected");
 }
 
 class DamagedUserRegTest : public EndToEndTest, public ::testing::WithParamInterface<std::string> {};

@@ -27,12 +27,13 @@
 #include "connection/registry.h"
 #include "connection/serial_port.h"
 #include "core/clock.h"
+#include "forms/main.h"
+#include "forms/nastavitve.h"
+#include "forms/services.h"
 #include "monitor/screen_saver.h"
 #include "unit/fake_screen_saver.h"
 #include "ui/controls.h"
-#include "ui/main.h"
-#include "ui/nastavitve.h"
-#include "ui/services.h"
+#include "ui/qt_toolkit.h"
 
 namespace tarvex::testing {
 
@@ -128,13 +129,13 @@ class RecordedMessageBoxes : public MessageBoxes {
   enum class Kind { Warning, Message };
   struct Shown {
     Kind kind;
-    QWidget* parent;
-    QString text;
+    forms::Window* parent;
+    Text text;
   };
   std::vector<Shown> shown;
 
-  void Warning(QWidget* parent, const QString& text) override { shown.push_back({Kind::Warning, parent, text}); }
-  void Message(QWidget* parent, const QString& text) override { shown.push_back({Kind::Message, parent, text}); }
+  void Warning(forms::Window* parent, const Text& text) override { shown.push_back({Kind::Warning, parent, text}); }
+  void Message(forms::Window* parent, const Text& text) override { shown.push_back({Kind::Message, parent, text}); }
 };
 
 // An in-memory registry: keys by path (no leading backslash, compared
@@ -252,6 +253,21 @@ inline ByteString PositionReply(std::int32_t position, std::uint16_t status, std
 }
 
 inline QString Q(const Text& t) { return QString::fromStdU16String(t); }
+inline Text U16(const std::string& utf8) { return QString::fromStdString(utf8).toStdU16String(); }
+// For failure messages: streams cannot print UTF-16.
+inline std::string U8(const Text& t) { return Q(t).toStdString(); }
+
+// The Qt widget behind a realised control, for the Qt-level facts.
+template <class T = QWidget>
+T* W(forms::Component* component) {
+  return qobject_cast<T*>(qtui::WidgetOf(component));
+}
+
+// What the user's pick of an item does: select it and report it.
+inline void Pick(forms::DropDownList* list, int index) {
+  list->setCurrentIndex(index);
+  emit W<QComboBox>(list)->activated(index);
+}
 
 // Both windows over the fakes, as the program entry builds them. The
 // configuration folder is a fresh temporary one, so nothing of the user's
@@ -263,6 +279,7 @@ class WindowsTest : public ::testing::Test {
   FakeScreenSaver screenSaver;
   RecordedMessageBoxes messages;
   RegistryStore registry;
+  qtui::QtToolkit toolkit;
   SystemIdentity identity{u"46.1.0.8", u"TESTPC", u"tester"};
   std::unique_ptr<Services> services;
   std::unique_ptr<TMainForm> main;
@@ -280,9 +297,8 @@ class WindowsTest : public ::testing::Test {
         [this](RootKey root, std::uint32_t access) -> std::unique_ptr<Registry> {
           return std::make_unique<MemoryRegistry>(registry, root, access);
         },
-        identity});
-    main = std::make_unique<TMainForm>(*services);
-    main->show();
+        identity, toolkit});
+    main = std::make_unique<TMainForm>(*services);  // shows itself
     settings = new TFormNastavitve(main.get(), *services);
   }
 
@@ -308,7 +324,9 @@ class WindowsTest : public ::testing::Test {
     main->TimerPosiljajTimer();
   }
 
-  QString Readout() const { return main->pnlAbsPos->caption(); }
+  Text Readout() const { return main->pnlAbsPos->caption(); }
+  QWidget* MainWidget() const { return qtui::WidgetOf(&main->window()); }
+  QWidget* SettingsWidget() const { return qtui::WidgetOf(&settings->window()); }
 
   // What closing the port always leaves: no port, no poll, the port
   // controls free again.

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <gmock/gmock.h>
 
+#include "forms/services.h"
 #include "ui/controls.h"
-#include "ui/main.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

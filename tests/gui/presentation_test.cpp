@@ -51,10 +51,10 @@ TEST_P(PresentationTest, StatusWordDrivesPanelsLedReadoutAndReference) {
   EXPECT_EQ(main->shStatusLed->brushColor(), c.led);
   EXPECT_EQ(main->state.barva_LED, c.led);
   if (c.showsPosition) {
-    EXPECT_EQ(Readout(), "2.500 mm");
+    EXPECT_EQ(Readout(), u"2.500 mm");
     EXPECT_EQ(main->state.Abs_Pozicija_Glavna_old, 2500);
   } else {
-    EXPECT_EQ(Readout(), "-  -  -  -  -");
+    EXPECT_EQ(Readout(), u"-  -  -  -  -");
     EXPECT_EQ(main->state.Abs_Pozicija_Glavna_old, 1000);
   }
 }
@@ -77,11 +77,11 @@ struct ReadoutCase {
   std::int32_t zero;
   std::uint8_t resolution;
   std::uint8_t decimals;
-  const char* commaPoint;  // thousands ",", decimal "."
-  const char* pointComma;  // thousands ".", decimal ","
+  const char16_t* commaPoint;  // thousands ",", decimal "."
+  const char16_t* pointComma;  // thousands ".", decimal ","
 };
 
-void PrintTo(const ReadoutCase& c, std::ostream* os) { *os << c.commaPoint; }
+void PrintTo(const ReadoutCase& c, std::ostream* os) { *os << U8(c.commaPoint); }
 
 class ReadoutTest : public WindowsTest, public ::testing::WithParamInterface<ReadoutCase> {};
 
@@ -94,30 +94,30 @@ TEST_P(ReadoutTest, MillimetresUnderBothSeparatorPairs) {
 
   main->formatSettings = FormatSettings{u",", u"."};
   Poll(PositionReply(c.position, 0));
-  EXPECT_EQ(Readout(), QString::fromUtf8(c.commaPoint));
+  EXPECT_EQ(Readout(), c.commaPoint);
 
   main->formatSettings = FormatSettings{u".", u","};
   Poll(PositionReply(c.position, 0));
-  EXPECT_EQ(Readout(), QString::fromUtf8(c.pointComma));
+  EXPECT_EQ(Readout(), c.pointComma);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, ReadoutTest,
-    ::testing::Values(ReadoutCase{123456, 0, 1, 4, "12.3456 mm", "12,3456 mm"},
-                      ReadoutCase{-5000, 0, 10, 3, "-5.000 mm", "-5,000 mm"},
-                      ReadoutCase{12345678, 0, 1, 4, "1,234.5678 mm", "1.234,5678 mm"},
-                      ReadoutCase{123456789, 0, 1, 4, "12,345.6790 mm", "12.345,6790 mm"},
-                      ReadoutCase{1, 0, 25, 3, "0.003 mm", "0,003 mm"},
-                      ReadoutCase{-1, 0, 25, 3, "-0.003 mm", "-0,003 mm"},
-                      ReadoutCase{-123456, 0, 0, 0, "0 mm", "0 mm"},
+    ::testing::Values(ReadoutCase{123456, 0, 1, 4, u"12.3456 mm", u"12,3456 mm"},
+                      ReadoutCase{-5000, 0, 10, 3, u"-5.000 mm", u"-5,000 mm"},
+                      ReadoutCase{12345678, 0, 1, 4, u"1,234.5678 mm", u"1.234,5678 mm"},
+                      ReadoutCase{123456789, 0, 1, 4, u"12,345.6790 mm", u"12.345,6790 mm"},
+                      ReadoutCase{1, 0, 25, 3, u"0.003 mm", u"0,003 mm"},
+                      ReadoutCase{-1, 0, 25, 3, u"-0.003 mm", u"-0,003 mm"},
+                      ReadoutCase{-123456, 0, 0, 0, u"0 mm", u"0 mm"},
                       // relative readout: 2^31 counts between position and zero
-                      ReadoutCase{2147483647, -1, 255, 3, "54,760,833.000 mm", "54.760.833,000 mm"},
-                      ReadoutCase{5000, 5000, 1, 4, "0.0000 mm", "0,0000 mm"}));
+                      ReadoutCase{2147483647, -1, 255, 3, u"54,760,833.000 mm", u"54.760.833,000 mm"},
+                      ReadoutCase{5000, 5000, 1, 4, u"0.0000 mm", u"0,0000 mm"}));
 
 TEST_F(WindowsTest, RegionalSettingsAreReadAgainWhenTheyChange) {
   main->formatSettings = FormatSettings{u"x", u"y"};
   QEvent change(QEvent::LocaleChange);
-  QApplication::sendEvent(main.get(), &change);
+  QApplication::sendEvent(MainWidget(), &change);
   const QLocale system = QLocale::system();
   EXPECT_EQ(Q(main->formatSettings.thousandSeparator), system.groupSeparator());
   EXPECT_EQ(Q(main->formatSettings.decimalSeparator), system.decimalPoint());
@@ -128,23 +128,27 @@ TEST_F(WindowsTest, ZeroingSwitchesBetweenAbsoluteAndRelative) {
   main->state.resolucija_prebrana = 1;
   main->state.decimalk = 4;
   Poll(PositionReply(5000, 0));
-  ASSERT_FALSE(main->shpNicla->isVisibleTo(main.get()));
+  QWidget* zeroMark = W(main->shpNicla);
+  auto* button = W<QPushButton>(main->btnZeroing);
+  ASSERT_FALSE(zeroMark->isVisibleTo(MainWidget()));
 
-  main->btnZeroing->click();
+  button->click();
   EXPECT_EQ(main->state.Nicla, 5000);
-  EXPECT_TRUE(main->shpNicla->isVisibleTo(main.get()));
-  EXPECT_EQ(HintOf(main->btnZeroing), "Currently in INCREMENTAL mode.");
-  EXPECT_EQ(main->btnZeroing->toolTip(), "Currently in INCREMENTAL mode.");
-  EXPECT_EQ(Readout(), "0.5000 mm");  // the click itself does not redraw
+  EXPECT_TRUE(zeroMark->isVisibleTo(MainWidget()));
+  EXPECT_EQ(main->btnZeroing->hint(), u"Currently in INCREMENTAL mode.");
+  EXPECT_EQ(HintOf(button), "Currently in INCREMENTAL mode.");
+  EXPECT_EQ(button->toolTip(), "Currently in INCREMENTAL mode.");
+  EXPECT_EQ(Readout(), u"0.5000 mm");  // the click itself does not redraw
   Poll(PositionReply(5000, 0));
-  EXPECT_EQ(Readout(), "0.0000 mm");
+  EXPECT_EQ(Readout(), u"0.0000 mm");
 
-  main->btnZeroing->click();
+  button->click();
   EXPECT_EQ(main->state.Nicla, 0);
-  EXPECT_FALSE(main->shpNicla->isVisibleTo(main.get()));
-  EXPECT_EQ(HintOf(main->btnZeroing), "Currently in ABSOLUTE mode.");
+  EXPECT_FALSE(zeroMark->isVisibleTo(MainWidget()));
+  EXPECT_EQ(main->btnZeroing->hint(), u"Currently in ABSOLUTE mode.");
+  EXPECT_EQ(HintOf(button), "Currently in ABSOLUTE mode.");
   Poll(PositionReply(5000, 0));
-  EXPECT_EQ(Readout(), "0.5000 mm");
+  EXPECT_EQ(Readout(), u"0.5000 mm");
 }
 
 TEST_F(WindowsTest, ZeroingAtPositionZeroStaysAbsolute) {
@@ -152,8 +156,8 @@ TEST_F(WindowsTest, ZeroingAtPositionZeroStaysAbsolute) {
   Poll(PositionReply(0, 0));
   main->btnZeroingClick();
   EXPECT_EQ(main->state.Nicla, 0);
-  EXPECT_FALSE(main->shpNicla->isVisibleTo(main.get()));
-  EXPECT_EQ(HintOf(main->btnZeroing), "Currently in ABSOLUTE mode.");
+  EXPECT_FALSE(W(main->shpNicla)->isVisibleTo(MainWidget()));
+  EXPECT_EQ(HintOf(W(main->btnZeroing)), "Currently in ABSOLUTE mode.");
 }
 
 TEST_F(WindowsTest, CorruptPacketNeverBecomesTheZero) {
@@ -161,17 +165,17 @@ TEST_F(WindowsTest, CorruptPacketNeverBecomesTheZero) {
   main->state.resolucija_prebrana = 10;
   main->state.decimalk = 3;
   Poll(PositionReply(5000, 0));
-  settings->lblFPS->setText("before");
+  settings->lblFPS->setText(u"before");
   const TColor panel3 = main->Panel3->color();
 
   for (const ByteString& bad : {PositionReply(9999, 0x3FF, 0xEA, 0x00), PositionReply(9999, 0x3FF, 0x00, 0xEF)}) {
     Poll(bad);
-    EXPECT_EQ(Readout(), "Comm. error");
+    EXPECT_EQ(Readout(), u"Comm. error");
     EXPECT_EQ(settings->pnlRxPaketek->color(), clAccentOrange);
     EXPECT_EQ(main->state.Abs_Pozicija_Glavna, 5000);
     EXPECT_EQ(main->state.Enkoder_Status, 0u);
     EXPECT_EQ(main->state.StevecPaketov, 1);
-    EXPECT_EQ(settings->lblFPS->text(), "before");
+    EXPECT_EQ(settings->lblFPS->text(), u"before");
     EXPECT_EQ(main->Panel3->color(), panel3);
     EXPECT_EQ(main->shStatusLed->brushColor(), clLedOk);
   }
@@ -204,13 +208,14 @@ TEST(Caption, VersionComputerAndUser) {
   HandClock clock;
   FakeScreenSaver saver;
   RecordedMessageBoxes messages;
+  qtui::QtToolkit toolkit;
   const RegistryFactory noRegistry = [](RootKey, std::uint32_t) { return std::unique_ptr<Registry>(); };
   for (const auto& [version, caption] :
-       {std::pair{u"46.1.0.8", "Tarvex\u2122 & Qorin Demo (Serial / USB) (Ver: 46.1.0.8; PC: BENCH-7; User: ana)"},
-        std::pair{u"", "Tarvex\u2122 & Qorin Demo (Serial / USB) (Ver: ; PC: BENCH-7; User: ana)"}}) {
-    Services services{ports, clock, saver, messages, noRegistry, SystemIdentity{version, u"BENCH-7", u"ana"}};
+       {std::pair{u"46.1.0.8", u"Tarvex\u2122 & Qorin Demo (Serial / USB) (Ver: 46.1.0.8; PC: BENCH-7; User: ana)"},
+        std::pair{u"", u"Tarvex\u2122 & Qorin Demo (Serial / USB) (Ver: ; PC: BENCH-7; User: ana)"}}) {
+    Services services{ports, clock, saver, messages, noRegistry, SystemIdentity{version, u"BENCH-7", u"ana"}, toolkit};
     TMainForm form(services);
-    EXPECT_EQ(form.windowTitle(), QString::fromUtf8(caption));
+    EXPECT_EQ(form.window().caption(), caption);
     EXPECT_TRUE(form.state.data_unavailable);
     EXPECT_EQ(form.state.Nicla, 0);
     EXPECT_EQ(form.state.StevecPaketov, 0);

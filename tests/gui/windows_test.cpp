@@ -29,30 +29,31 @@ void Click(QWidget* w) {
 }
 
 TEST_F(WindowsTest, DesignLookBeforeAnyConnection) {
-  EXPECT_EQ(Readout(), "n/c");
+  EXPECT_EQ(Readout(), u"n/c");
   EXPECT_EQ(main->Panel8->color(), clStatusOrange);
   EXPECT_EQ(main->Panel9->color(), clStatusRed);
   for (int n = 0; n < 8; ++n) EXPECT_EQ(main->StatusPanel(n)->color(), clBtnFace) << n;
   EXPECT_EQ(main->shStatusLed->brushColor(), clGray);
-  EXPECT_TRUE(main->lblCableDisconnected->isVisibleTo(main.get()));
-  EXPECT_FALSE(main->shpNicla->isVisibleTo(main.get()));
-  EXPECT_EQ(main->lblTipEnkoderja->text(), "Encoder type");
-  EXPECT_EQ(main->lblResolution->text(), "Resolution: /");
+  EXPECT_TRUE(W(main->lblCableDisconnected)->isVisibleTo(MainWidget()));
+  EXPECT_FALSE(W(main->shpNicla)->isVisibleTo(MainWidget()));
+  EXPECT_EQ(main->lblTipEnkoderja->text(), u"Encoder type");
+  EXPECT_EQ(main->lblResolution->text(), u"Resolution: /");
   EXPECT_FALSE(main->TimerPosiljaj->isActive());
-  EXPECT_EQ(main->size(), QSize(654, 501));
-  EXPECT_EQ(main->minimumSize(), main->maximumSize());  // fixed
-  EXPECT_FALSE(main->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(main->window().isVisible());  // its layout marks it visible
+  EXPECT_EQ(MainWidget()->size(), QSize(654, 501));
+  EXPECT_EQ(MainWidget()->minimumSize(), MainWidget()->maximumSize());  // fixed
+  EXPECT_FALSE(MainWidget()->windowFlags() & Qt::WindowMaximizeButtonHint);
 
-  EXPECT_FALSE(settings->isVisible());
-  EXPECT_EQ(settings->size(), QSize(169, 239));
-  EXPECT_TRUE(settings->windowFlags().testFlag(Qt::Tool));
-  EXPECT_TRUE(settings->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_EQ(settings->parentWidget(), main.get());
-  EXPECT_EQ(settings->windowTitle(), "Port Setings");
-  EXPECT_EQ(settings->comboHitrost->currentText(), "C - 230400");
+  EXPECT_FALSE(settings->window().isVisible());
+  EXPECT_EQ(SettingsWidget()->size(), QSize(169, 239));
+  EXPECT_TRUE(SettingsWidget()->windowFlags().testFlag(Qt::Tool));
+  EXPECT_TRUE(SettingsWidget()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_EQ(SettingsWidget()->parentWidget(), MainWidget());
+  EXPECT_EQ(settings->window().caption(), u"Port Setings");
+  EXPECT_EQ(settings->comboHitrost->currentText(), u"C - 230400");
   EXPECT_EQ(settings->comboHitrost->count(), 6);
   EXPECT_EQ(settings->comboRefresh->count(), 4);
-  EXPECT_FALSE(settings->comboHitrost->isEditable());
+  EXPECT_FALSE(W<QComboBox>(settings->comboHitrost)->isEditable());
   EXPECT_FALSE(settings->cbRS485echo->isChecked());
   EXPECT_EQ(settings->rgTipFW->itemIndex(), 2);
   EXPECT_EQ(settings->FirmwareType(), 2);
@@ -64,105 +65,142 @@ TEST_F(WindowsTest, DesignLookBeforeAnyConnection) {
 
 TEST_F(WindowsTest, TransactionsReadTheSettingsLive) {
   settings->cbRS485echo->setChecked(true);
-  settings->rgTipFW->button(0)->click();
+  W<RadioGroup>(settings->rgTipFW)->button(0)->click();
   EXPECT_TRUE(settings->Rs485Echo());
   EXPECT_EQ(settings->FirmwareType(), 0);
 }
 
 TEST_F(WindowsTest, OnlyShownHintsBecomeToolTips) {
   const struct {
-    QWidget* widget;
-    const char* hint;
+    forms::Control* control;
+    const char16_t* hint;
     bool shown;
   } hints[] = {
-      {main->pHead, "Click to change COM port settings", false},
-      {main->StaticText1, "Click to change COM port settings", false},
-      {main->shStatusLed, "System status LED", true},
-      {main->lblFW_verzija, "Firmware revision", true},
-      {main->lblTipEnkoderja, "Firmware revision", true},
-      {main->lblSerijska_st, "", false},
-      {main->btnZeroing, "Currently in ABSOLUTE mode.", true},
-      {settings->btnComOpen, "Open selected communication port", true},
-      {settings->btnComClose, "Close selected communication port", true},
-      {settings->comboCOMport, "Select port where Tarvex is connected.", true},
-      {settings->comboHitrost, "Baud rate. Don't care is direct USB connection is used.", true},
-      {settings->comboRefresh, "", false},
+      {main->pHead, u"Click to change COM port settings", false},
+      {main->StaticText1, u"Click to change COM port settings", false},
+      {main->shStatusLed, u"System status LED", true},
+      {main->lblFW_verzija, u"Firmware revision", true},
+      {main->lblTipEnkoderja, u"Firmware revision", true},
+      {main->lblSerijska_st, u"", false},
+      {main->btnZeroing, u"Currently in ABSOLUTE mode.", true},
+      {settings->btnComOpen, u"Open selected communication port", true},
+      {settings->btnComClose, u"Close selected communication port", true},
+      {settings->comboCOMport, u"Select port where Tarvex is connected.", true},
+      {settings->comboHitrost, u"Baud rate. Don't care is direct USB connection is used.", true},
+      {settings->comboRefresh, u"", false},
   };
   for (const auto& h : hints) {
-    EXPECT_EQ(HintOf(h.widget), QString::fromLatin1(h.hint)) << h.hint;
-    EXPECT_EQ(h.widget->toolTip(), h.shown ? QString::fromLatin1(h.hint) : QString()) << h.hint;
+    EXPECT_EQ(h.control->hint(), h.hint) << U8(h.hint);
+    EXPECT_EQ(HintOf(W(h.control)), Q(h.hint)) << U8(h.hint);
+    EXPECT_EQ(W(h.control)->toolTip(), h.shown ? Q(h.hint) : QString()) << U8(h.hint);
   }
+  // Hints show over an inactive window too.
+  EXPECT_TRUE(MainWidget()->testAttribute(Qt::WA_AlwaysShowToolTips));
+  EXPECT_TRUE(SettingsWidget()->testAttribute(Qt::WA_AlwaysShowToolTips));
 }
 
 TEST_F(WindowsTest, OnlyTheTwoButtonsTakeFocusOnTheMainWindow) {
   std::vector<QWidget*> focusable;
-  for (QWidget* w : main->findChildren<QWidget*>()) {
-    if (w->window() == main.get() && w->focusPolicy() != Qt::NoFocus) focusable.push_back(w);
+  for (QWidget* w : MainWidget()->findChildren<QWidget*>()) {
+    if (w->window() == MainWidget() && w->focusPolicy() != Qt::NoFocus) focusable.push_back(w);
   }
-  EXPECT_THAT(focusable, ::testing::UnorderedElementsAre(main->Button1, main->btnZeroing));
-  EXPECT_EQ(main->Button1->nextInFocusChain(), main->btnZeroing);
+  EXPECT_THAT(focusable, ::testing::UnorderedElementsAre(W(main->Button1), W(main->btnZeroing)));
+  EXPECT_EQ(W(main->Button1)->nextInFocusChain(), W(main->btnZeroing));
+}
+
+// The widget Tab moves to from `w`: the next one in the chain that takes
+// the focus by Tab.
+QWidget* NextTabStop(QWidget* w) {
+  QWidget* next = w->nextInFocusChain();
+  while (next != w && (next->focusPolicy() & Qt::TabFocus) == 0) next = next->nextInFocusChain();
+  return next;
 }
 
 TEST_F(WindowsTest, SettingsTabOrder) {
-  const std::vector<QWidget*> order = {settings->btnComOpen,   settings->btnComClose,  settings->comboCOMport,
-                                       settings->btnComScan,   settings->comboHitrost, settings->comboRefresh,
-                                       settings->cbRS485echo};
-  for (std::size_t i = 0; i + 1 < order.size(); ++i) {
-    QWidget* next = order[i]->nextInFocusChain();
-    while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
-    EXPECT_EQ(next, order[i + 1]) << i;
-  }
+  auto* firmware = W<RadioGroup>(settings->rgTipFW);
+  const std::vector<QWidget*> order = {W(settings->btnComOpen),   W(settings->btnComClose),
+                                       W(settings->comboCOMport), W(settings->btnComScan),
+                                       W(settings->comboHitrost), W(settings->comboRefresh),
+                                       W(settings->cbRS485echo),  firmware->button(2)};
+  for (std::size_t i = 0; i + 1 < order.size(); ++i) EXPECT_EQ(NextTabStop(order[i]), order[i + 1]) << i;
+
+  // Tab reaches the group at its selected item, whichever that is.
+  settings->rgTipFW->setItemIndex(0);
+  EXPECT_EQ(NextTabStop(W(settings->cbRS485echo)), firmware->button(0));
+  EXPECT_EQ(NextTabStop(firmware->button(0)), W(settings->btnComOpen));  // the group's frame takes no stop
 }
 
 TEST_F(WindowsTest, HeaderLogoAndButtonShowTheSettingsWindow) {
-  for (QWidget* target : {static_cast<QWidget*>(main->pHead), static_cast<QWidget*>(main->StaticText1),
-                          static_cast<QWidget*>(main->Image1), static_cast<QWidget*>(main->Button1)}) {
-    settings->hide();
-    Click(target);
-    EXPECT_TRUE(settings->isVisible()) << target->metaObject()->className();
+  for (forms::Control* target : std::initializer_list<forms::Control*>{main->pHead, main->StaticText1, main->Image1,
+                                                                        main->Button1}) {
+    settings->window().hide();
+    Click(W(target));
+    EXPECT_TRUE(settings->window().isVisible()) << W(target)->metaObject()->className();
   }
 }
 
 TEST_F(WindowsTest, LogoIsShownAtItsOwnSize) {
-  ASSERT_FALSE(main->Image1->pixmap().isNull());
-  EXPECT_EQ(main->Image1->pixmap().size(), QSize(181, 44));
-  EXPECT_EQ(main->Image1->geometry(), QRect(461, 10, 181, 44));
+  auto* logo = W<QLabel>(main->Image1);
+  ASSERT_NE(logo, nullptr);
+  ASSERT_FALSE(logo->pixmap().isNull());
+  EXPECT_EQ(logo->pixmap().size(), QSize(181, 44));
+  EXPECT_EQ(logo->geometry(), QRect(461, 10, 181, 44));
 }
 
 TEST_F(WindowsTest, LabelsGrowWithTheirText) {
-  const QPoint topLeft = main->lblResolution->pos();
-  const int before = main->lblResolution->width();
-  main->lblResolution->setText("Resolution: 25.5 \u00B5m");
-  EXPECT_GT(main->lblResolution->width(), before);
-  EXPECT_GE(main->lblResolution->width(), main->lblResolution->sizeHint().width());
-  EXPECT_EQ(main->lblResolution->pos(), topLeft);
+  QWidget* resolution = W(main->lblResolution);
+  const QPoint topLeft = resolution->pos();
+  const int before = resolution->width();
+  main->lblResolution->setText(u"Resolution: 25.5 \u00B5m");
+  EXPECT_GT(resolution->width(), before);
+  EXPECT_GE(resolution->width(), resolution->sizeHint().width());
+  EXPECT_EQ(resolution->pos(), topLeft);
 
   settings->ShowAndRaise();
-  settings->lblFPS->setText("12345\r\n50.0 FPS");
-  EXPECT_GE(settings->lblFPS->width(), settings->lblFPS->sizeHint().width());
-  EXPECT_GE(settings->lblFPS->height(), settings->lblFPS->sizeHint().height());
+  QWidget* fps = W(settings->lblFPS);
+  settings->lblFPS->setText(u"12345\r\n50.0 FPS");
+  EXPECT_GE(fps->width(), fps->sizeHint().width());
+  EXPECT_GE(fps->height(), fps->sizeHint().height());
 }
 
 TEST_F(WindowsTest, SettingsWindowFirstShowsCentredThenWhereItWasLeft) {
   settings->ShowAndRaise();
-  const QRect mainFrame = main->frameGeometry();
-  const QRect frame = settings->frameGeometry();
+  const QRect mainFrame = MainWidget()->frameGeometry();
+  const QRect frame = SettingsWidget()->frameGeometry();
   EXPECT_NEAR(frame.center().x(), mainFrame.center().x(), 1);
   EXPECT_NEAR(frame.center().y(), mainFrame.center().y(), 1);
 
-  settings->move(300, 200);
-  EXPECT_FALSE(settings->close());  // closing only hides it
-  EXPECT_FALSE(settings->isVisible());
+  SettingsWidget()->move(300, 200);
+  EXPECT_FALSE(SettingsWidget()->close());  // closing only hides it
+  EXPECT_FALSE(settings->window().isVisible());
   settings->ShowAndRaise();
-  EXPECT_TRUE(settings->isVisible());
-  EXPECT_EQ(settings->pos(), QPoint(300, 200));
+  EXPECT_TRUE(settings->window().isVisible());
+  EXPECT_EQ(SettingsWidget()->pos(), QPoint(300, 200));
 }
 
 TEST_F(WindowsTest, FirstShowingStaysInsideTheWorkAreasTopLeft) {
-  const QRect work = main->screen()->availableGeometry();
-  main->move(work.left() - 600, work.top() - 500);
+  const QRect work = MainWidget()->screen()->availableGeometry();
+  MainWidget()->move(work.left() - 600, work.top() - 500);
   settings->ShowAndRaise();
-  EXPECT_EQ(settings->frameGeometry().topLeft(), work.topLeft());
+  EXPECT_EQ(SettingsWidget()->frameGeometry().topLeft(), work.topLeft());
+}
+
+TEST_F(WindowsTest, MainWindowSnapsOntoTheWorkAreasEdges) {
+  QWidget* w = MainWidget();
+  const QRect work = w->screen()->availableGeometry();
+  const int width = w->frameGeometry().width();
+  const struct {
+    QPoint moveTo;
+    QPoint expected;
+  } cases[] = {
+      {{work.left() + 7, work.top() + 30}, {work.left(), work.top() + 30}},
+      {{work.left() + 50, work.top() + 30}, {work.left() + 50, work.top() + 30}},
+      {{work.left() + work.width() - width - 6, work.top() + 30}, {work.left() + work.width() - width, work.top() + 30}},
+  };
+  for (const auto& c : cases) {
+    w->move(c.moveTo);
+    EXPECT_EQ(w->frameGeometry().topLeft(), c.expected) << c.moveTo.x() << "," << c.moveTo.y();
+  }
 }
 
 TEST_F(WindowsTest, CloseComPortPutsBothWindowsIntoTheDisconnectedState) {
@@ -175,9 +213,9 @@ TEST_F(WindowsTest, CloseComPortPutsBothWindowsIntoTheDisconnectedState) {
   settings->btnComScan->setEnabled(false);
   settings->comboCOMport->setEnabled(false);
   settings->comboHitrost->setEnabled(false);
-  for (QLabel* l : {main->lblTipEnkoderja, main->lblSerijska_st, main->lblFW_verzija, main->lblOznaka_asica,
-                    main->lblOznaka_PN_kode, main->lblResolution}) {
-    l->setText("filled");
+  for (forms::Label* l : {main->lblTipEnkoderja, main->lblSerijska_st, main->lblFW_verzija, main->lblOznaka_asica,
+                          main->lblOznaka_PN_kode, main->lblResolution}) {
+    l->setText(u"filled");
   }
   main->state.data_unavailable = false;
   main->state.Nicla = 77;
@@ -189,13 +227,13 @@ TEST_F(WindowsTest, CloseComPortPutsBothWindowsIntoTheDisconnectedState) {
   ExpectPortClosed();
   EXPECT_TRUE(settings->RetryPortOpenTimer->isActive());
   EXPECT_EQ(settings->pnlRxPaketek->color(), clWhite);
-  EXPECT_EQ(Readout(), "not connected");
-  EXPECT_EQ(main->lblTipEnkoderja->text(), "Encoder type: ");
-  EXPECT_EQ(main->lblSerijska_st->text(), "Serial number: ");
-  EXPECT_EQ(main->lblFW_verzija->text(), "Firmware ver.: ");
-  EXPECT_EQ(main->lblOznaka_asica->text(), "Sensor ver.: ");
-  EXPECT_EQ(main->lblOznaka_PN_kode->text(), "Shaft code: ");
-  EXPECT_EQ(main->lblResolution->text(), "Resolution: ");
+  EXPECT_EQ(Readout(), u"not connected");
+  EXPECT_EQ(main->lblTipEnkoderja->text(), u"Encoder type: ");
+  EXPECT_EQ(main->lblSerijska_st->text(), u"Serial number: ");
+  EXPECT_EQ(main->lblFW_verzija->text(), u"Firmware ver.: ");
+  EXPECT_EQ(main->lblOznaka_asica->text(), u"Sensor ver.: ");
+  EXPECT_EQ(main->lblOznaka_PN_kode->text(), u"Shaft code: ");
+  EXPECT_EQ(main->lblResolution->text(), u"Resolution: ");
   EXPECT_TRUE(main->state.data_unavailable);
   EXPECT_EQ(main->state.Nicla, 77);
 }
@@ -204,10 +242,10 @@ TEST_F(WindowsTest, ClosingTheMainWindowClosesThePort) {
   OpenPort(5);
   const PortHandle handle = main->state.ComID;
   main->TimerPosiljaj->start();
-  EXPECT_TRUE(main->close());
+  EXPECT_TRUE(MainWidget()->close());
   EXPECT_EQ(ports.closes, std::vector<PortHandle>{handle});
   EXPECT_FALSE(main->TimerPosiljaj->isActive());
-  EXPECT_EQ(Readout(), "not connected");
+  EXPECT_EQ(Readout(), u"not connected");
 }
 
 TEST(RadioGroupTest, ReportsOnlyTheUsersChangeOfItem) {
@@ -247,33 +285,6 @@ TEST(PanelTest, PaintsItsOwnColourWhateverTheStyle) {
   EXPECT_NE(image.pixelColor(0, 0), QColor(0, 255, 0));  // the bevel
   panel.setBevel(Bevel::None);
   EXPECT_EQ(panel.grab().toImage().pixelColor(0, 0), QColor(0, 255, 0));
-}
-
-}  // namespace
-}  // namespace tarvex::testing
-
-namespace tarvex::testing {
-namespace {
-
-TEST(ScreenSnap, EdgesCloserThanTenPixelsSnapOntoTheWorkArea) {
-  const QRect work(0, 0, 1280, 1000);  // right 1279, bottom 999
-  struct Case {
-    QPoint at;
-    QPoint expected;
-  };
-  const Case cases[] = {
-      {{10, 10}, {10, 10}},        // ten pixels away: stays
-      {{9, 300}, {0, 300}},        // left edge
-      {{-9, 300}, {0, 300}},       // just past the left edge
-      {{300, 5}, {300, 0}},        // top edge
-      {{1280 - 660 - 5, 300}, {1280 - 660, 300}},  // right edge
-      {{300, 1000 - 530 + 9}, {300, 1000 - 530}},  // bottom edge
-      {{3, 4}, {0, 0}},            // a corner
-      {{500, 300}, {500, 300}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(SnappedPosition(QRect(c.at, QSize(660, 530)), work, 10), c.expected) << c.at.x() << "," << c.at.y();
-  }
 }
 
 }  // namespace

@@ -18,6 +18,14 @@ struct RunningScreenSaver : testing::FakeScreenSaver {
   }
 };
 
+// Counts its readings, so a test sees whether the wake looked at the time.
+struct CountingClock : TickClock {
+  explicit CountingClock(std::uint32_t t) : now(t) {}
+  std::uint32_t now;
+  int readings = 0;
+  std::uint32_t GetTickCount() override { ++readings; return now; }
+};
+
 EncoderState Moved(std::int32_t from, std::int32_t to) {
   EncoderState s;
   s.Abs_Pozicija_Glavna_old = from;
@@ -34,14 +42,17 @@ TEST(ScreenSaverWake, MovementThreshold) {
                         {0, 50, true},  {INT32_MIN, INT32_MAX, true},    {INT32_MAX, INT32_MIN, true}};
   for (const Case& c : cases) {
     RunningScreenSaver ss;
-    ScreenSaverWake(Moved(c.from, c.to), 10000, ss);
+    CountingClock clock(10000);
+    ScreenSaverWake(Moved(c.from, c.to), clock, ss);
     EXPECT_EQ(ss.queries, c.proceeds ? 1 : 0) << c.from << "->" << c.to;
+    EXPECT_EQ(clock.readings, c.proceeds ? 1 : 0) << "the clock is read only after the movement test passed";
   }
 }
 
 TEST(ScreenSaverWake, SendsShiftDownThenUpToTheFoundWindow) {
   RunningScreenSaver ss;
-  ScreenSaverWake(Moved(0, 50), 5001, ss);
+  CountingClock clock(5001);
+  ScreenSaverWake(Moved(0, 50), clock, ss);
   ASSERT_EQ(ss.sent.size(), 2u);
   EXPECT_EQ(ss.sent[0].window, 0x1234u);
   EXPECT_EQ(ss.sent[0].message, 0x100u);
@@ -71,7 +82,8 @@ TEST(ScreenSaverWake, StopsAtTheFirstFailedTest) {
     ss.queryFails = !c.queryOk;
     ss.running = c.running;
     ss.window = c.window;
-    ScreenSaverWake(Moved(0, 1000), c.now, ss);
+    CountingClock clock(c.now);
+    ScreenSaverWake(Moved(0, 1000), clock, ss);
     EXPECT_EQ(ss.queries, c.queries) << c.now;
     EXPECT_EQ(ss.searches, c.searches) << c.now;
     EXPECT_TRUE(ss.sent.empty());
@@ -82,9 +94,11 @@ TEST(ScreenSaverWake, QuietTimeIsModuloTicks) {
   RunningScreenSaver ss;
   EncoderState s = Moved(0, 50);
   s.Cas_zadnjega_premika = 0xFFFFF000u;  // 4096 ms before the wrap
-  ScreenSaverWake(s, 903, ss);            // 4999 ms later
+  CountingClock clock(903);               // 4999 ms later
+  ScreenSaverWake(s, clock, ss);
   EXPECT_EQ(ss.queries, 0);
-  ScreenSaverWake(s, 905, ss);            // 5001 ms later
+  clock.now = 905;                        // 5001 ms later
+  ScreenSaverWake(s, clock, ss);
   EXPECT_EQ(ss.queries, 1);
 }
 

@@ -22,6 +22,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "monitor/screen_saver.h"
 
@@ -108,10 +109,11 @@ std::optional<std::string> FindInPath(const std::string& program) {
   return std::nullopt;
 }
 
-// A private session bus for one test.
+// A private session bus for one test, listening on folder/bus.
 class PrivateBus {
  public:
-  explicit PrivateBus(const std::string& daemon) : folder_(TempFolder()) {
+  explicit PrivateBus(const std::string& daemon, fs::path folder = TempFolder()) : folder_(std::move(folder)) {
+    fs::create_directories(folder_);
     const fs::path config = folder_ / "bus.conf";
     std::ofstream(config) << "<busconfig>\n"
                              "  <type>session</type>\n"
@@ -161,6 +163,7 @@ class PrivateBus {
   PrivateBus& operator=(const PrivateBus&) = delete;
 
   const std::string& Address() const { return address_; }
+  void Crash() { ::kill(pid_, SIGKILL); }
 
  private:
   fs::path folder_;
@@ -178,10 +181,12 @@ class FakeScreenSaver : public QDBusVirtualObject {
   enum class Answer { Active, Inactive, Error, NotABool };
   std::atomic<Answer> answer{Answer::Active};
   std::atomic<int> activity{0};
+  std::atomic<int> asked{0};
 
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
     if (message.interface() != kInterface) return false;
     if (message.member() == QLatin1String("GetActive")) {
+      ++asked;
       switch (answer.load()) {
         case Answer::Active:
           return connection.send(message.createReply(true));
@@ -221,6 +226,33 @@ auto OffMainThread(F&& f) {
   return result.get();
 }
 
+// Runs the event loop until done() holds, for at most five seconds.
+template <typename F>
+bool PumpUntil(F&& done) {
+  for (const auto end = Clock::now() + std::chrono::seconds(5); !done(); QCoreApplication::processEvents()) {
+    if (Clock::now() > end) return false;
+  }
+  return true;
+}
+
+// The fake on a connection of its own; the test takes the service name.
+struct FakeOnTheBus {
+  explicit FakeOnTheBus(const std::string& address)
+      : bus(QDBusConnection::connectToBus(QString::fromStdString(address), QStringLiteral("fake-screensaver"))) {
+    served = bus.isConnected() && bus.registerVirtualObject(kPath, &fake);
+  }
+  ~FakeOnTheBus() {
+    bus.unregisterObject(kPath);
+    QDBusConnection::disconnectFromBus(QStringLiteral("fake-screensaver"));
+  }
+  void EmitActiveChanged(bool active) {
+    bus.send(QDBusMessage::createSignal(kPath, kInterface, QStringLiteral("ActiveChanged")) << active);
+  }
+  FakeScreenSaver fake;
+  QDBusConnection bus;
+  bool served = false;
+};
+
 TEST(ScreenSaverDBus, TalksToTheFreedesktopServiceOnTheSessionBus) {
   const auto daemon = FindInPath("dbus-daemon");
   if (!daemon) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus-daemon)";
@@ -243,13 +275,12 @@ TEST(ScreenSaverDBus, TalksToTheFreedesktopServiceOnTheSessionBus) {
   EXPECT_EQ(query(), std::nullopt) << "bus without the service";
   EXPECT_EQ(search(), kNoWindow);
 
-  FakeScreenSaver fake;
-  QDBusConnection service =
-      QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), QStringLiteral("fake-screensaver"));
-  ASSERT_TRUE(service.isConnected());
-  ASSERT_TRUE(service.registerVirtualObject(kPath, &fake));
-  ASSERT_TRUE(service.registerService(kService));
+  FakeOnTheBus service(bus.Address());
+  ASSERT_TRUE(service.served);
+  FakeScreenSaver& fake = service.fake;
+  auto keyDown = [&] { OffMainThread([&] { system->SendMessage(1, kWM_KEYDOWN, kVK_SHIFT, 0); }); };
 
+  // Asked as it appears, gone as it leaves.
   const std::pair<FakeScreenSaver::Answer, std::optional<bool>> answers[] = {
       {FakeScreenSaver::Answer::Active, true},
       {FakeScreenSaver::Answer::Inactive, false},
@@ -258,25 +289,58 @@ TEST(ScreenSaverDBus, TalksToTheFreedesktopServiceOnTheSessionBus) {
   };
   for (const auto& [answer, expected] : answers) {
     fake.answer = answer;
+    const int asked = fake.asked;
+    ASSERT_TRUE(service.bus.registerService(kService));
+    ASSERT_TRUE(PumpUntil([&] { return fake.asked > asked; }));
+    keyDown();  // a round trip after the answer: the answer arrived first
+    QCoreApplication::processEvents();
     EXPECT_EQ(query(), expected) << "answer " << static_cast<int>(answer);
+    ASSERT_TRUE(service.bus.unregisterService(kService));
+    EXPECT_TRUE(PumpUntil([&] { return search() == kNoWindow && !query(); })) << "the service left the bus";
   }
+
+  // Back, and then its signals keep the answer without asking again.
+  fake.answer = FakeScreenSaver::Answer::Active;
+  const int asked = fake.asked;
+  ASSERT_TRUE(service.bus.registerService(kService));
+  ASSERT_TRUE(PumpUntil([&] { return query() == true; }));
+  for (const bool active : {false, true}) {
+    service.EmitActiveChanged(active);
+    EXPECT_TRUE(PumpUntil([&] { return query() == active; })) << "ActiveChanged " << active;
+  }
+  EXPECT_EQ(fake.asked, asked + 1);
 
   const WindowHandle window = search();
   ASSERT_NE(window, kNoWindow);
+  const int activity = fake.activity;
   OffMainThread([&] { system->SendMessage(window, kWM_KEYDOWN, kVK_SHIFT, 0); });
-  EXPECT_EQ(fake.activity.load(), 1);
+  EXPECT_EQ(fake.activity, activity + 1);
   OffMainThread([&] { system->SendMessage(window, kWM_KEYUP, kVK_SHIFT, 0); });
   // A round trip after the key-up: anything it had sent would have arrived first.
-  fake.answer = FakeScreenSaver::Answer::Active;
-  EXPECT_EQ(query(), true);
-  EXPECT_EQ(fake.activity.load(), 1) << "key up must not count as activity";
+  keyDown();
+  EXPECT_EQ(fake.activity, activity + 2) << "key up must not count as activity";
+}
 
-  ASSERT_TRUE(service.unregisterService(kService));
-  EXPECT_EQ(search(), kNoWindow) << "the service left the bus";
-
-  service.unregisterObject(kPath);
-  system.reset();
-  QDBusConnection::disconnectFromBus(QStringLiteral("fake-screensaver"));
+// The program may start before the session bus or lose it: a later query connects.
+TEST(ScreenSaverDBus, BusStartedOrRestartedLaterIsFound) {
+  const auto daemon = FindInPath("dbus-daemon");
+  if (!daemon) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus-daemon)";
+  App();
+  const fs::path folder = TempFolder();
+  EnvScope env;
+  env.Set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (folder / "bus").string());
+  auto system = MakeSystemScreenSaver();
+  bool running = false;
+  EXPECT_FALSE(system->GetScreenSaverRunning(running)) << "no bus yet";
+  for (const char* when : {"started after the program", "restarted"}) {
+    PrivateBus bus(*daemon, folder);
+    ASSERT_FALSE(bus.Address().empty()) << "dbus-daemon did not start";
+    FakeOnTheBus service(bus.Address());
+    ASSERT_TRUE(service.served && service.bus.registerService(kService));
+    EXPECT_TRUE(PumpUntil([&] { return system->GetScreenSaverRunning(running) && running; })) << when;
+    bus.Crash();  // no goodbyes: the service still holds its name
+    EXPECT_TRUE(PumpUntil([&] { return !system->GetScreenSaverRunning(running); })) << when << ", then gone";
+  }
 }
 
 }  // namespace

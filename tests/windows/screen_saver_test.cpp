@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/clock.h"
 #include "core/encoder_state.h"
 #include "monitor/screen_saver.h"
 
@@ -29,6 +30,11 @@ LRESULT CALLBACK RecordKeys(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   if (message == WM_KEYDOWN || message == WM_KEYUP) gReceived.push_back({window, message, wParam, lParam});
   return DefWindowProcW(window, message, wParam, lParam);
 }
+
+struct FixedClock : TickClock {
+  std::uint32_t now = 0;
+  std::uint32_t GetTickCount() override { return now; }
+};
 
 BOOL CALLBACK FirstOfClass(HWND window, LPARAM param) {
   auto* found = reinterpret_cast<std::pair<std::vector<HWND>*, HWND>*>(param);
@@ -149,7 +155,9 @@ TEST_F(ScreenSaverWine, WakeReachesOnlyTheFirstWindow) {
     state.Abs_Pozicija_Glavna = c.position;
     state.Abs_Pozicija_Glavna_old = 0;
     state.Cas_zadnjega_premika = 0;
-    ScreenSaverWake(state, c.now, *system);
+    FixedClock clock;
+    clock.now = c.now;
+    ScreenSaverWake(state, clock, *system);
     EXPECT_EQ(gReceived, c.woken ? ShiftDownUp(first) : std::vector<Received> {});
   }
 }

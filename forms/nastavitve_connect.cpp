@@ -1,29 +1,16 @@
 // Connecting, identifying, reconnecting, listing ports and remembering the
 // last one.
 
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QLabel>
-#include <QPushButton>
-#include <QTimer>
-
 #include "connection/baud_rate.h"
 #include "connection/identification_labels.h"
 #include "connection/port_list.h"
 #include "core/protocol.h"
 #include "core/text.h"
+#include "forms/main.h"
+#include "forms/nastavitve.h"
 #include "monitor/presentation.h"
-#include "ui/main.h"
-#include "ui/nastavitve.h"
 
 namespace tarvex {
-
-namespace {
-
-QString Q(const Text& t) { return QString::fromStdU16String(t); }
-Text T(const QString& s) { return s.toStdU16String(); }
-
-}  // namespace
 
 bool TFormNastavitve::OpenComPort(std::uint8_t PortNum) {
   EncoderState& s = MainForm->state;
@@ -34,7 +21,7 @@ bool TFormNastavitve::OpenComPort(std::uint8_t PortNum) {
 
 void TFormNastavitve::btnComOpenClick() {
   EncoderState& s = MainForm->state;
-  const Text itemText = T(comboCOMport->currentText());
+  const Text itemText = comboCOMport->currentText();
   const std::optional<std::int64_t> number = PortNumberOfItem(itemText);
 
   btnComOpen->setEnabled(false);
@@ -73,8 +60,8 @@ void TFormNastavitve::btnComOpenClick() {
     // The warning names the port as the list gives it, so a refused number
     // above 255 is shown as it is.
     const Text shown = number ? IntToText(*number) : (itemText.substr(0, itemText.find(u' ')));
-    QWidget* parent = isVisible() ? static_cast<QWidget*>(this) : static_cast<QWidget*>(MainForm);
-    services_.messages.Warning(parent, Q(u"Can't open port COM" + shown + u"!"));
+    forms::Window* parent = window().isVisible() ? &window() : &MainForm->window();
+    services_.messages.Warning(parent, u"Can't open port COM" + shown + u"!");
   }
   btnComOpen->setEnabled(true);
 }
@@ -106,7 +93,7 @@ void TFormNastavitve::ComPortScan() {
     if (!reg->ReadString(name, data)) continue;  // not a string: not a port
     const std::optional<std::int64_t> number = PortNumberOfMapData(data);
     if (!number) continue;
-    comboCOMport->addItem(Q(IntToText(*number) + u"  " + name));
+    comboCOMport->addItem(IntToText(*number) + u"  " + name);
   }
   reg->CloseKey();
 
@@ -132,9 +119,9 @@ void TFormNastavitve::FormCreate() {
   if (remembered >= 1 && remembered <= kHighestPortNumber) {
     if (OpenComPort(static_cast<std::uint8_t>(remembered))) {
       comboCOMport->clear();
-      comboCOMport->addItem(Q(IntToText(remembered)));
+      comboCOMport->addItem(IntToText(remembered));
       comboCOMport->setCurrentIndex(0);
-      QCoreApplication::processEvents();
+      services_.toolkit.ProcessMessages();
       btnComOpenClick();  // pressed although disabled: it finds the port open
       return;
     }
@@ -145,7 +132,7 @@ void TFormNastavitve::FormCreate() {
 void TMainForm::FormClose() {
   TFormNastavitve* settings = FormNastavitve;
   if (settings->comboCOMport->count() >= 1 && state.ComID != kInvalidHandleValue) {
-    const std::optional<std::int64_t> number = PortNumberOfItem(T(settings->comboCOMport->currentText()));
+    const std::optional<std::int64_t> number = PortNumberOfItem(settings->comboCOMport->currentText());
     // Only a port that can have been opened is remembered; never a number above 255.
     if (number && *number >= 1 && *number <= kHighestPortNumber) {
       std::unique_ptr<Registry> reg = services_.openRegistry(RootKey::CurrentUser, kKeyAllAccess);
@@ -155,7 +142,7 @@ void TMainForm::FormClose() {
         reg->CloseKey();
       }
       if (!saved) {
-        services_.messages.Message(this, Q(Text(u"Ne morem odpreti poti v registru:") + u"\r\n" + kRegistryKeyPath));
+        services_.messages.Message(&window(), Text(u"Ne morem odpreti poti v registru:") + u"\r\n" + kRegistryKeyPath);
       }
     }
   }

@@ -3,46 +3,39 @@
 // firmware type, the port buttons, the RX indicator and the packet rate.
 
 #include <cstdint>
-
-#include <QWidget>
+#include <memory>
+#include <string_view>
 
 #include "core/transactions.h"
-#include "ui/services.h"
-
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QPushButton;
-class QTimer;
+#include "forms/controls.h"
+#include "forms/services.h"
 
 namespace tarvex {
 
-class Panel;
-class RadioGroup;
 class TMainForm;
 
 inline constexpr char16_t kRegistryKeyPath[] = u"\\Software\\Halvik\\Tarvex";
 inline constexpr char16_t kRegistryValueName[] = u"zadnji_izbran_COM_port";
 
-class TFormNastavitve : public QWidget, public TransactionSettings {
-  Q_OBJECT
-
+class TFormNastavitve : public forms::EventSink, public TransactionSettings {
  public:
   // Creates the window hidden and runs its create handler.
   TFormNastavitve(TMainForm* mainForm, Services& services);
   ~TFormNastavitve() override;
+  TFormNastavitve(const TFormNastavitve&) = delete;
+  TFormNastavitve& operator=(const TFormNastavitve&) = delete;
 
-  QLabel* lblFPS = nullptr;
-  QPushButton* btnComOpen = nullptr;
-  QPushButton* btnComClose = nullptr;
-  QComboBox* comboCOMport = nullptr;
-  Panel* pnlRxPaketek = nullptr;
-  QPushButton* btnComScan = nullptr;
-  QComboBox* comboHitrost = nullptr;
-  QComboBox* comboRefresh = nullptr;
-  QCheckBox* cbRS485echo = nullptr;
-  RadioGroup* rgTipFW = nullptr;
-  QTimer* RetryPortOpenTimer = nullptr;
+  forms::Label* lblFPS = nullptr;
+  forms::Button* btnComOpen = nullptr;
+  forms::Button* btnComClose = nullptr;
+  forms::DropDownList* comboCOMport = nullptr;
+  forms::Panel* pnlRxPaketek = nullptr;
+  forms::Button* btnComScan = nullptr;
+  forms::DropDownList* comboHitrost = nullptr;
+  forms::DropDownList* comboRefresh = nullptr;
+  forms::CheckBox* cbRS485echo = nullptr;
+  forms::RadioGroup* rgTipFW = nullptr;
+  forms::Timer* RetryPortOpenTimer = nullptr;
 
   // Port operations.
   bool OpenComPort(std::uint8_t PortNum);
@@ -58,20 +51,23 @@ class TFormNastavitve : public QWidget, public TransactionSettings {
   void rgTipFWClick();
   void comboRefreshChange();
 
-  // Shows the window (centred over the main window the first time) and
-  // brings it to the front.
+  // Show: visible and to the front; centred over the main window the first
+  // time, afterwards where it was left.
   void ShowAndRaise();
 
   // TransactionSettings: read live from the controls.
   int FirmwareType() const override;
   bool Rs485Echo() const override;
 
- protected:
-  void closeEvent(QCloseEvent* event) override;
+  forms::Window& window() { return form_->window(); }
+  forms::RealisedForm& realised() { return *form_; }
+
+  void Handle(std::string_view handler) override;
 
  private:
   TMainForm* MainForm;
   Services& services_;
+  std::unique_ptr<forms::RealisedForm> form_;
   bool shownBefore_ = false;
 };
 
