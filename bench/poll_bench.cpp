@@ -153,43 +153,25 @@ pid_t StartScreenSaverService(const std::string& address) {
   _exit(app.exec());
 }
 
-// The reference: purge, write "1", spin on FIONREAD and read until 8 bytes.
-class BareTransaction {
- public:
-  explicit BareTransaction(const std::string& device) : fd_(open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
-    termios t{};
-    if (fd_ >= 0 && tcgetattr(fd_, &t) == 0) {
-      cfmakeraw(&t);
-      tcsetattr(fd_, TCSANOW, &t);
+// The reference: purge, write "1", spin on FIONREAD and read until 8 bytes,
+// on the monitor's own descriptor between two of its polls.
+bool BareTransaction(int fd) {
+  tcflush(fd, TCOFLUSH);
+  tcflush(fd, TCIFLUSH);
+  const unsigned char request = '1';
+  if (write(fd, &request, 1) != 1) return false;
+  unsigned char buf[16];
+  std::size_t got = 0;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(500);
+  while (got < 8 && Clock::now() < deadline) {
+    int queued = 0;
+    if (ioctl(fd, FIONREAD, &queued) == 0 && queued > 0) {
+      const ssize_t n = read(fd, buf, std::min<std::size_t>(sizeof buf, static_cast<std::size_t>(queued)));
+      if (n > 0) got += static_cast<std::size_t>(n);
     }
   }
-  ~BareTransaction() {
-    if (fd_ >= 0) close(fd_);
-  }
-  BareTransaction(const BareTransaction&) = delete;
-  BareTransaction& operator=(const BareTransaction&) = delete;
-
-  bool Run() {
-    tcflush(fd_, TCOFLUSH);
-    tcflush(fd_, TCIFLUSH);
-    const unsigned char request = '1';
-    if (write(fd_, &request, 1) != 1) return false;
-    unsigned char buf[16];
-    std::size_t got = 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(500);
-    while (got < 8 && Clock::now() < deadline) {
-      int queued = 0;
-      if (ioctl(fd_, FIONREAD, &queued) == 0 && queued > 0) {
-        const ssize_t n = read(fd_, buf, std::min<std::size_t>(sizeof buf, static_cast<std::size_t>(queued)));
-        if (n > 0) got += static_cast<std::size_t>(n);
-      }
-    }
-    return got >= 8;
-  }
-
- private:
-  int fd_;
-};
+  return got >= 8;
+}
 
 // Times the repaints: Qt paints a window's dirty controls when it handles
 // the window's update request.
@@ -304,10 +286,13 @@ int main(int argc, char** argv) {
   TFormNastavitve& settings = *settingsForm;
   settings.ShowAndRaise();
 
-  // The cycle, timed around the handler the poll timer runs.
+  // The cycle, timed around the handler the poll timer runs. While pairing,
+  // a bare transaction follows each cycle half an interval later.
   std::vector<double> cycles;
   std::vector<double> transactions;
   std::vector<double> repaints;
+  std::vector<double> bare;
+  bool pairing = false;
   ports->transactions = &transactions;
   QTimer* poll = qtui::TimerOf(main.TimerPosiljaj);
   QObject::disconnect(poll, &QTimer::timeout, nullptr, nullptr);
@@ -316,7 +301,12 @@ int main(int argc, char** argv) {
     main.Handle("TimerPosiljajTimer");
     cycles.push_back(MicrosSince(t0));
     ports->EndCycle();
-
+    if (!pairing) return;
+    QTimer::singleShot(main.TimerPosiljaj->interval() / 2, Qt::PreciseTimer, [&] {
+      if (!pairing || main.state.ComID == kInvalidHandleValue) return;
+      const auto t1 = Clock::now();
+      if (BareTransaction(static_cast<int>(main.state.ComID))) bare.push_back(MicrosSince(t1));
+    });
   });
 
   std::vector<Row> rows;
@@ -327,11 +317,14 @@ int main(int argc, char** argv) {
 
   std::printf("Encoder simulator on COM%d (and COM%d answering 16 ms late), %.1f s per row, platform %s\n\n",
               fast.port, slow.port, seconds, qPrintable(QGuiApplication::platformName()));
-  std::printf("| screen-saver bus | adapter | rate | timer allows /s | achieved /s | achieved %% | bare median us | "
-              "transaction median us | cycle median us | cycle p99 us | cycle / bare | repaint median us | repaint p99 us | CPU %% | "
-              "context switches /s |\n");
+  std::printf("| screen-saver bus | adapter | rate | timer allows /s | achieved /s | achieved %% | cycle median us | "
+              "cycle p99 us | repaint median us | repaint p99 us | CPU %% | context switches /s | "
+              "paired: bare median us | paired: cycle median us | cycle / bare |\n");
   std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
 
+  struct Measured {
+    double achieved, cycleMedian, cycleP99, repaintMedian, repaintP99, cpu, switches;
+  };
   std::size_t next = 0;
   std::function<void()> runRow;
   runRow = [&] {
@@ -345,55 +338,50 @@ int main(int argc, char** argv) {
       // The backend learns of the service from the bus's signals.
       const auto until = Clock::now() + std::chrono::seconds(5);
       while (screenSaver->ScreenSaverWindowSearch() == kNoWindow && Clock::now() < until) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
       }
     }
     const int interval = RefreshIntervalForItem(settings.comboRefresh->itemText(row.rateItem));
-
-    // The bare transaction, on a timer of the same period, the monitor's port closed.
-    auto bare = std::make_shared<std::vector<double>>();
-    auto link = std::make_shared<BareTransaction>(row.sim->device);
-    auto bareTimer = std::make_shared<QTimer>();
-    bareTimer->setTimerType(Qt::PreciseTimer);
-    bareTimer->setInterval(interval);
-    QObject::connect(bareTimer.get(), &QTimer::timeout, [bare, link] {
-      const auto t0 = Clock::now();
-      if (link->Run()) bare->push_back(MicrosSince(t0));
-    });
-    bareTimer->start();
-    QTimer::singleShot(static_cast<int>(seconds * 500), [&, row, interval, bare, link, bareTimer]() mutable {
-      bareTimer->stop();
-      link.reset();
-      // The monitor: pick the port and the refresh rate, as a user would.
-      const Text wanted = IntToText(row.sim->port) + u"  ";
-      for (int i = 0; i < settings.comboCOMport->count(); ++i) {
-        if (settings.comboCOMport->itemText(i).starts_with(wanted)) settings.comboCOMport->setCurrentIndex(i);
-      }
-      settings.comboRefresh->setCurrentIndex(row.rateItem);
-      settings.Handle("comboRefreshChange");
-      settings.Handle("btnComOpenClick");
-      // Settle for one second, then measure.
-      QTimer::singleShot(1000, [&, row, interval, bare] {
+    // The monitor: pick the port and the refresh rate, as a user would.
+    const Text wanted = IntToText(row.sim->port) + u"  ";
+    for (int i = 0; i < settings.comboCOMport->count(); ++i) {
+      if (settings.comboCOMport->itemText(i).starts_with(wanted)) settings.comboCOMport->setCurrentIndex(i);
+    }
+    settings.comboRefresh->setCurrentIndex(row.rateItem);
+    settings.Handle("comboRefreshChange");
+    settings.Handle("btnComOpenClick");
+    // Settle for one second, then measure the program alone.
+    QTimer::singleShot(1000, [&, row, interval] {
+      cycles.clear();
+      repaints.clear();
+      app.repaints = &repaints;
+      const std::int32_t count0 = main.state.StevecPaketov;
+      const Usage u0 = Now();
+      QTimer::singleShot(static_cast<int>(seconds * 1000), [&, row, interval, count0, u0] {
+        const Usage u1 = Now();
+        app.repaints = nullptr;
+        const double wall = std::chrono::duration<double>(u1.at - u0.at).count();
+        const Measured m{(main.state.StevecPaketov - count0) / wall,
+                         Percentile(cycles, 0.5),
+                         Percentile(cycles, 0.99),
+                         Percentile(repaints, 0.5),
+                         Percentile(repaints, 0.99),
+                         100.0 * (u1.cpuSeconds - u0.cpuSeconds) / wall,
+                         static_cast<double>(u1.switches - u0.switches) / wall};
+        // Then paired with the bare transaction on the same descriptor.
         cycles.clear();
-        transactions.clear();
-        repaints.clear();
-        app.repaints = &repaints;
-        const std::int32_t count0 = main.state.StevecPaketov;
-        const Usage u0 = Now();
-        QTimer::singleShot(static_cast<int>(seconds * 1000), [&, row, interval, bare, count0, u0] {
-          const Usage u1 = Now();
-          app.repaints = nullptr;
-          const double wall = std::chrono::duration<double>(u1.at - u0.at).count();
-          const double achieved = (main.state.StevecPaketov - count0) / wall;
+        bare.clear();
+        pairing = true;
+        QTimer::singleShot(static_cast<int>(seconds * 1000), [&, row, interval, m] {
+          pairing = false;
           const double allows = 1000.0 / interval;
-          const double bareMedian = Percentile(*bare, 0.5);
-          const double cycleMedian = Percentile(cycles, 0.5);
-          std::printf("| %s | %s | %s | %.1f | %.1f | %.1f | %.0f | %.0f | %.0f | %.0f | %.2f | %.0f | %.0f | %.1f | %.0f |\n",
+          const double bareMedian = Percentile(bare, 0.5);
+          const double pairedCycle = Percentile(cycles, 0.5);
+          std::printf("| %s | %s | %s | %.1f | %.1f | %.1f | %.0f | %.0f | %.0f | %.0f | %.1f | %.0f | %.0f | %.0f | %.2f |\n",
                       row.bus.c_str(), row.adapter.c_str(), U8(settings.comboRefresh->itemText(row.rateItem)).c_str(),
-                      allows, achieved, 100.0 * achieved / allows, bareMedian, Percentile(transactions, 0.5), cycleMedian, Percentile(cycles, 0.99),
-                      bareMedian > 0 ? cycleMedian / bareMedian : 0.0, Percentile(repaints, 0.5),
-                      Percentile(repaints, 0.99), 100.0 * (u1.cpuSeconds - u0.cpuSeconds) / wall,
-                      static_cast<double>(u1.switches - u0.switches) / wall);
+                      allows, m.achieved, 100.0 * m.achieved / allows, m.cycleMedian, m.cycleP99, m.repaintMedian,
+                      m.repaintP99, m.cpu, m.switches, bareMedian, pairedCycle,
+                      bareMedian > 0 ? pairedCycle / bareMedian : 0.0);
           std::fflush(stdout);
           settings.Handle("btnComCloseClick");
           QTimer::singleShot(200, runRow);

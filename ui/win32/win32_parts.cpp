@@ -71,6 +71,11 @@ bool PaintedWindow::RegisterClasses(HINSTANCE instance) {
   return true;
 }
 
+PaintedWindow::~PaintedWindow() {
+  // A window that outlives this object no longer reaches it.
+  if (window_ != nullptr) SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+}
+
 HWND PaintedWindow::CreateAt(const wchar_t* className, HWND parent, DWORD style, const RECT& r, int id) {
   CreateWindowExW(0, className, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | style, r.left, r.top,
                   r.right - r.left, r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),

@@ -32,7 +32,7 @@ bool IsChildNotification(UINT message);
 // left clicks (press and release inside) through Click().
 class PaintedWindow {
  public:
-  virtual ~PaintedWindow() = default;
+  virtual ~PaintedWindow();
   static bool RegisterClasses(HINSTANCE instance);
   // `className` is one of kPanelClass, kShapeClass, kPictureClass.
   HWND CreateAt(const wchar_t* className, HWND parent, DWORD style, const RECT& r, int id);

@@ -652,9 +652,10 @@ Win32Form::Win32Form(const FormDesign& design, forms::EventSink& sink, Win32Form
 }
 
 Win32Form::~Win32Form() {
-  components_.clear();  // timers die while the window still exists
-  if (tooltip_ != nullptr && IsWindow(tooltip_)) DestroyWindow(tooltip_);
+  // The windows go first: their last messages still reach live controls.
+  // The tooltip is owned and goes with the window.
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  components_.clear();
 }
 
 void Win32Form::Build() {
