@@ -11,49 +11,40 @@
 
 namespace tarvex {
 
-namespace {
-
-template <class T>
-void Bind(forms::RealisedForm& form, std::string_view name, T*& field) {
-  field = form.get<T>(name);
-}
-
-}  // namespace
-
 TMainForm::TMainForm(Services& services) : services_(services) {
   form_ = services.toolkit.Realise(forms::MainFormDesign(), *this, nullptr);
   forms::RealisedForm& f = *form_;
-  Bind(f, "shpNicla", shpNicla);
-  Bind(f, "Label1", Label1);
-  Bind(f, "lblCableDisconnected", lblCableDisconnected);
-  Bind(f, "pHead", pHead);
-  Bind(f, "Image1", Image1);
-  Bind(f, "StaticText1", StaticText1);
-  Bind(f, "YPanel", YPanel);
-  Bind(f, "pnlAbsPos", pnlAbsPos);
-  Bind(f, "gbStatus", gbStatus);
-  Bind(f, "shStatusLed", shStatusLed);
-  Bind(f, "Panel1", Panel1);
-  Bind(f, "Panel2", Panel2);
-  Bind(f, "Panel3", Panel3);
-  Bind(f, "Panel4", Panel4);
-  Bind(f, "Panel5", Panel5);
-  Bind(f, "Panel6", Panel6);
-  Bind(f, "Panel7", Panel7);
-  Bind(f, "Panel8", Panel8);
-  Bind(f, "Panel9", Panel9);
-  Bind(f, "Panel0", Panel0);
-  Bind(f, "StaticText2", StaticText2);
-  Bind(f, "gbVersion", gbVersion);
-  Bind(f, "lblResolution", lblResolution);
-  Bind(f, "lblSerijska_st", lblSerijska_st);
-  Bind(f, "lblFW_verzija", lblFW_verzija);
-  Bind(f, "lblOznaka_PN_kode", lblOznaka_PN_kode);
-  Bind(f, "lblOznaka_asica", lblOznaka_asica);
-  Bind(f, "lblTipEnkoderja", lblTipEnkoderja);
-  Bind(f, "Button1", Button1);
-  Bind(f, "btnZeroing", btnZeroing);
-  Bind(f, "TimerPosiljaj", TimerPosiljaj);
+  f.bind("shpNicla", shpNicla);
+  f.bind("Label1", Label1);
+  f.bind("lblCableDisconnected", lblCableDisconnected);
+  f.bind("pHead", pHead);
+  f.bind("Image1", Image1);
+  f.bind("StaticText1", StaticText1);
+  f.bind("YPanel", YPanel);
+  f.bind("pnlAbsPos", pnlAbsPos);
+  f.bind("gbStatus", gbStatus);
+  f.bind("shStatusLed", shStatusLed);
+  f.bind("Panel1", Panel1);
+  f.bind("Panel2", Panel2);
+  f.bind("Panel3", Panel3);
+  f.bind("Panel4", Panel4);
+  f.bind("Panel5", Panel5);
+  f.bind("Panel6", Panel6);
+  f.bind("Panel7", Panel7);
+  f.bind("Panel8", Panel8);
+  f.bind("Panel9", Panel9);
+  f.bind("Panel0", Panel0);
+  f.bind("StaticText2", StaticText2);
+  f.bind("gbVersion", gbVersion);
+  f.bind("lblResolution", lblResolution);
+  f.bind("lblSerijska_st", lblSerijska_st);
+  f.bind("lblFW_verzija", lblFW_verzija);
+  f.bind("lblOznaka_PN_kode", lblOznaka_PN_kode);
+  f.bind("lblOznaka_asica", lblOznaka_asica);
+  f.bind("lblTipEnkoderja", lblTipEnkoderja);
+  f.bind("Button1", Button1);
+  f.bind("btnZeroing", btnZeroing);
+  f.bind("TimerPosiljaj", TimerPosiljaj);
   formatSettings = services.toolkit.RegionalFormat();
 
   FormCreate();

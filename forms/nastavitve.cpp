@@ -11,30 +11,21 @@
 
 namespace tarvex {
 
-namespace {
-
-template <class T>
-void Bind(forms::RealisedForm& form, std::string_view name, T*& field) {
-  field = form.get<T>(name);
-}
-
-}  // namespace
-
 TFormNastavitve::TFormNastavitve(TMainForm* mainForm, Services& services)
     : MainForm(mainForm), services_(services) {
   form_ = services.toolkit.Realise(forms::FormNastavitveDesign(), *this, &mainForm->realised());
   forms::RealisedForm& f = *form_;
-  Bind(f, "lblFPS", lblFPS);
-  Bind(f, "btnComOpen", btnComOpen);
-  Bind(f, "btnComClose", btnComClose);
-  Bind(f, "comboCOMport", comboCOMport);
-  Bind(f, "pnlRxPaketek", pnlRxPaketek);
-  Bind(f, "btnComScan", btnComScan);
-  Bind(f, "comboHitrost", comboHitrost);
-  Bind(f, "comboRefresh", comboRefresh);
-  Bind(f, "cbRS485echo", cbRS485echo);
-  Bind(f, "rgTipFW", rgTipFW);
-  Bind(f, "RetryPortOpenTimer", RetryPortOpenTimer);
+  f.bind("lblFPS", lblFPS);
+  f.bind("btnComOpen", btnComOpen);
+  f.bind("btnComClose", btnComClose);
+  f.bind("comboCOMport", comboCOMport);
+  f.bind("pnlRxPaketek", pnlRxPaketek);
+  f.bind("btnComScan", btnComScan);
+  f.bind("comboHitrost", comboHitrost);
+  f.bind("comboRefresh", comboRefresh);
+  f.bind("cbRS485echo", cbRS485echo);
+  f.bind("rgTipFW", rgTipFW);
+  f.bind("RetryPortOpenTimer", RetryPortOpenTimer);
 
   MainForm->FormNastavitve = this;
   FormCreate();

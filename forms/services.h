@@ -60,6 +60,11 @@ class RealisedForm {
   T* get(std::string_view name) {
     return dynamic_cast<T*>(component(name));
   }
+  // Points a window's field at its control.
+  template <class T>
+  void bind(std::string_view name, T*& field) {
+    field = get<T>(name);
+  }
 };
 
 class Toolkit {
