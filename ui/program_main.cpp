@@ -11,6 +11,7 @@
 int main(int argc, char* argv[]) {
   using namespace tarvex;
 
+  qtui::PreparePlatform();
   QApplication app(argc, argv);
   // The name, not the display name: Qt would append a display name to every
   // window caption.

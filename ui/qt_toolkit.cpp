@@ -505,6 +505,10 @@ std::unique_ptr<forms::RealisedForm> QtToolkit::Realise(const FormDesign& design
   return form;
 }
 
+void PreparePlatform() {
+  if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 void QtToolkit::ProcessMessages() { QCoreApplication::processEvents(); }
 
 FormatSettings QtToolkit::RegionalFormat() {

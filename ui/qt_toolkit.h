@@ -18,6 +18,12 @@ class QtToolkit final : public forms::Toolkit {
   FormatSettings RegionalFormat() override;
 };
 
+// Before the application object exists: the windows repaint small areas up
+// to 50 times a second, and on X11 a shared-memory image makes each repaint
+// wait until the X server has released the previous one; plain image
+// requests do not wait. A user's own QT_XCB_NO_MITSHM setting is kept.
+void PreparePlatform();
+
 // The widget behind a realised control, window or timer, for tests and for
 // the message boxes' parent.
 QWidget* WidgetOf(forms::Component* component);
