@@ -118,8 +118,10 @@ class BoxCloser {
       wchar_t text[256] = {};
       GetDlgItemTextW(w, 0xFFFF, text, 256);  // a message box's text
       closer->texts_.push_back(FromWide(text));
-      PostMessageW(w, WM_COMMAND, IDOK, 0);
     }
+    // Again on every round while it is shown: a press posted before the box
+    // runs its own loop can be lost.
+    PostMessageW(w, WM_COMMAND, IDOK, 0);
     return TRUE;
   }
 
