@@ -17,6 +17,8 @@ int main(int argc, char* argv[]) {
   // window caption.
   QApplication::setApplicationName(QString::fromStdU16String(kApplicationTitle));
   QApplication::setWindowIcon(ApplicationIcon());
+  // Groups the windows with the installed menu entry (its file name).
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.halvik.TarvexMonitor"));
   InstallFontSubstitutes();
 
   QtMessageBoxes messages;
