@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Installs what the build needs (as root on Debian 12), then builds and runs
-# every test twice: a plain build and one under ASan + UBSan.
+# Installs what the build and the tests need (as root on Debian 12), then
+# builds and runs every test in a plain build and in one under ASan + UBSan,
+# checks that the plain build installs and packages as a desktop program, and
+# runs the Windows program's tests under Wine.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 packages=(
   cmake g++ make pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   qt6-base-dev libserialport-dev libjpeg62-turbo-dev
   fonts-liberation xvfb xauth dbus-daemon
   g++-mingw-w64-x86-64 wine64 googletest dpkg-dev
+  desktop-file-utils appstream groff-base
 )
 if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
   missing=()
@@ -38,5 +41,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions="$top/scripts/lsan.supp" \
   run_variant sanitize -DTARVEX_SANITIZE=ON -DTARVEX_BENCH=OFF
+bash "$top/scripts/test_install.sh" "$top/build/plain"
 bash "$top/scripts/test_windows.sh"
 echo "All test runs passed."
