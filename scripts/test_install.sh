@@ -26,18 +26,20 @@ expected=(
   "share/applications/$app_id.desktop"
   "share/metainfo/$app_id.metainfo.xml"
   share/man/man1/tarvex-monitor.1 share/man/man1/tarvex-encoder-sim.1
+  share/doc/tarvex-monitor/copyright
 )
 for s in "${sizes[@]}"; do expected+=("share/icons/hicolor/${s}x${s}/apps/$app_id.png"); done
 for f in "${expected[@]}"; do
   [ -f "$usr/$f" ] || fail "not installed: /usr/$f"
 done
+cmp -s "$top/LICENSE" "$usr/share/doc/tarvex-monitor/copyright" || fail "the installed copyright is not LICENSE"
 installed=$(cd "$work/root" && find . ! -type d | sed 's|^\./||' | sort)
 echo "$installed"
 [ "$(wc -l <<<"$installed")" = "${#expected[@]}" ] || fail "installed files other than the expected ${#expected[@]}"
 
 desktop="$usr/share/applications/$app_id.desktop"
 metainfo="$usr/share/metainfo/$app_id.metainfo.xml"
-desktop-file-validate "$desktop"
+desktop-file-validate "$desktop" && echo "desktop-file-validate: no complaints"
 appstreamcli validate --no-net "$metainfo"
 
 # The entry, the metadata and the icons must name each other.
