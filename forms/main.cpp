@@ -11,6 +11,55 @@
 
 namespace tarvex {
 
+namespace {
+
+// The readout, the indicators and the LED tell assistive technology what they
+// show; each only when what it shows changes, as polls mostly change nothing.
+void NameReadout(forms::Panel& readout, const Text& text) {
+  readout.setAccessibleName(u"Position: " + text);
+  readout.setAccessibleDescription(text);
+}
+
+// Compared with what is shown, so a caption the settings window wrote is
+// replaced too.
+void ShowReadout(forms::Panel& readout, const Text& text) {
+  if (readout.caption() == text) return;
+  readout.setCaption(text);
+  NameReadout(readout, text);
+}
+
+// An indicator is grey while its bit is clear and coloured while it is set;
+// the button face it starts with tells neither.
+void NameIndicator(forms::Panel& indicator) {
+  const TColor c = indicator.color();
+  indicator.setAccessibleName(c == clBtnFace ? indicator.caption()
+                                             : indicator.caption() + (c == clGray ? u": clear" : u": set"));
+}
+
+void ShowIndicator(forms::Panel& indicator, TColor color) {
+  if (indicator.color() == color) return;
+  indicator.setColor(color);
+  NameIndicator(indicator);
+}
+
+const char16_t* LedState(TColor color) {
+  switch (color) {
+    case clLedOk: return u"data valid, performance normal";
+    case clLedDegraded: return u"data valid, performance degraded";
+    case clRed: return u"data unavailable, performance normal";
+    case clBlack: return u"data unavailable, performance degraded";
+    default: return u"no data";  // grey: not connected, or the link lost
+  }
+}
+
+void ShowLed(forms::Shape& led, TColor color) {
+  if (led.brushColor() == color) return;
+  led.setBrushColor(color);
+  led.setAccessibleName(Text(u"Status LED: ") + LedState(color));
+}
+
+}  // namespace
+
 TMainForm::TMainForm(Services& services) : services_(services) {
   form_ = services.toolkit.Realise(forms::MainFormDesign(), *this, nullptr);
   forms::RealisedForm& f = *form_;
@@ -89,6 +138,9 @@ void TMainForm::FormCreate() {
   state.Abs_Pozicija_Glavna_old = 0;
   state.Cas_zadnjega_premika = 0;
   state.Nicla = 0;
+  NameReadout(*pnlAbsPos, pnlAbsPos->caption());
+  for (int n = 0; n < 10; ++n) NameIndicator(*StatusPanel(n));
+  shStatusLed->setAccessibleName(Text(u"Status LED: ") + LedState(shStatusLed->brushColor()));
 }
 
 void TMainForm::pHeadClick() {
@@ -98,10 +150,10 @@ void TMainForm::pHeadClick() {
 void TMainForm::Image1Click() { pHeadClick(); }
 
 void TMainForm::Risi() {
-  for (int n = 0; n < 10; ++n) StatusPanel(n)->setColor(StatusPanelColor(n, state.Enkoder_Status));
+  for (int n = 0; n < 10; ++n) ShowIndicator(*StatusPanel(n), StatusPanelColor(n, state.Enkoder_Status));
   UpdateConditionFlags(state);
-  shStatusLed->setBrushColor(state.barva_LED);
-  pnlAbsPos->setCaption(ReadoutText(state, formatSettings));
+  ShowLed(*shStatusLed, state.barva_LED);
+  ShowReadout(*pnlAbsPos, ReadoutText(state, formatSettings));
   // The wake compares with the old reference, so it runs before the update.
   ScreenSaverWake(state, services_.clock, services_.screenSaver);
   UpdateMovementReference(state);
@@ -121,9 +173,9 @@ void TMainForm::TimerPosiljajTimer() {
     // Link lost: disconnect, then show the lost link over the closed look.
     settings->CloseComPort();
     state.ComID = kInvalidHandleValue;
-    pnlAbsPos->setCaption(kTextLinkLost);
-    shStatusLed->setBrushColor(clGray);
-    Panel9->setColor(clRed);
+    ShowReadout(*pnlAbsPos, kTextLinkLost);
+    ShowLed(*shStatusLed, clGray);
+    ShowIndicator(*Panel9, clRed);
     lblCableDisconnected->setVisible(true);
     if (!settings->RetryPortOpenTimer->isActive()) settings->RetryPortOpenTimer->start();
     state.data_unavailable = true;
@@ -134,7 +186,7 @@ void TMainForm::TimerPosiljajTimer() {
   // A packet that fails its check changes nothing in the state.
   if (ApplyPositionPacket(DecodePositionPacket(reply), state) != 0) {
     settings->pnlRxPaketek->setColor(clAccentOrange);
-    pnlAbsPos->setCaption(kTextCommError);
+    ShowReadout(*pnlAbsPos, kTextCommError);
     return;
   }
 

@@ -1,6 +1,8 @@
 #include "ui/controls.h"
 
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
 #include <QMouseEvent>
@@ -59,17 +61,54 @@ bool HintShown(const QWidget* widget) { return widget->property("hintShown").toB
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The caption is what a panel shows: its value, and its name until it is
+// given one.
+class PanelAccessible final : public QAccessibleWidget {
+ public:
+  explicit PanelAccessible(Panel* panel) : QAccessibleWidget(panel, QAccessible::StaticText) {}
+
+  QString text(QAccessible::Text t) const override {
+    const auto* panel = static_cast<const Panel*>(widget());
+    if (t == QAccessible::Value) return panel->caption();
+    if (t == QAccessible::Name && panel->accessibleName().isEmpty()) return panel->caption();
+    return QAccessibleWidget::text(t);
+  }
+};
+
+QAccessibleInterface* PanelAccessibleFactory(const QString& className, QObject* object) {
+  if (className == QLatin1String(Panel::staticMetaObject.className()) && object->isWidgetType()) {
+    return new PanelAccessible(static_cast<Panel*>(object));
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 Panel::Panel(QWidget* parent) : QWidget(parent) {
+  [[maybe_unused]] static const bool factoryInstalled = (QAccessible::installFactory(PanelAccessibleFactory), true);
   // The panel paints every pixel itself, whatever the style would draw.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::NoFocus);
+  textColor_ = captionColor();
 }
 
 Panel::~Panel() = default;
 
+QColor Panel::captionColor() const {
+  // The button face follows the palette, and so does its caption; on a colour
+  // of the panel's own the caption is the classic window text under any theme.
+  return color_ == clBtnFace ? palette().color(QPalette::WindowText) : ColorFromTColor(clBlack);
+}
+
 void Panel::setColor(TColor color) {
   if (color_ == color) return;
   color_ = color;
+  if (const QColor text = captionColor(); text != textColor_) {
+    textColor_ = text;
+    layoutCaption();
+  }
   update();
 }
 
@@ -95,16 +134,13 @@ QRegion Panel::layoutCaption() {
     glyphs_.reset();
     return QRegion(rect());
   }
-  if (!glyphs_) {
-    glyphs_ = std::make_unique<GlyphText>();
-    textColor_ = palette().color(QPalette::WindowText);
-  }
+  if (!glyphs_) glyphs_ = std::make_unique<GlyphText>();
   return glyphs_->setText(caption_, font(), textRect(), textColor_);
 }
 
 void Panel::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) {
-    textColor_ = palette().color(QPalette::WindowText);
+    textColor_ = captionColor();
     layoutCaption();
     update();
   }
@@ -136,7 +172,7 @@ void Panel::paintEvent(QPaintEvent*) {
     return;
   }
   p.setFont(font());
-  p.setPen(palette().color(QPalette::WindowText));
+  p.setPen(textColor_);
   p.drawText(textRect(), Qt::AlignCenter | Qt::TextSingleLine, caption_);
 }
 

@@ -67,6 +67,7 @@ class Panel : public QWidget {
 
  private:
   QRect textRect() const;
+  QColor captionColor() const;
   // Lays the caption out again; returns what has to be painted anew.
   QRegion layoutCaption();
 
@@ -74,7 +75,7 @@ class Panel : public QWidget {
   QString caption_;
   Bevel bevel_ = Bevel::Lowered;
   bool pressed_ = false;
-  QColor textColor_;  // the palette's, kept so a caption change does not look it up
+  QColor textColor_;  // kept so a caption change does not look it up
   // Captions above Qt's glyph-cache size (the readout) are composed from
   // cached glyph pictures.
   std::unique_ptr<GlyphText> glyphs_;

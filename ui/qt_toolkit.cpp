@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -63,6 +64,8 @@ class QtControl : public Iface, public QtComponent {
   void setHint(const Text& hint) override {
     if (HintOf(w_) != Q(hint)) SetHint(w_, Q(hint), hintShown_);
   }
+  void setAccessibleName(const Text& name) override { w_->setAccessibleName(Q(name)); }
+  void setAccessibleDescription(const Text& description) override { w_->setAccessibleDescription(Q(description)); }
 
  protected:
   W* w_;
@@ -300,6 +303,40 @@ class QtForm final : public forms::RealisedForm {
 
 QFont FontOf(const forms::FontDesign& f) { return MakeFont(Q(f.face), f.pixelHeight, f.bold); }
 
+// Whether a colour of the design's own, not the palette's button face, shows
+// behind the control: its own background, else the nearest one behind it.
+bool OnFixedColour(const FormDesign& f, const ControlDesign& d) {
+  for (const ControlDesign* c = &d; c != nullptr; c = c->parent.empty() ? nullptr : f.Find(c->parent)) {
+    const bool paintsBackground = c->kind == Kind::Panel || c->kind == Kind::Label || c->kind == Kind::StaticText;
+    if (paintsBackground && c->color != forms::clNone) return c->color != clBtnFace;
+    if (c->kind == Kind::Panel) return false;  // a panel without a colour has the button face
+  }
+  return f.color != clBtnFace;
+}
+
+// Text drawn straight onto a fixed colour keeps the design's text colour under
+// any theme; a dark theme's white would vanish on the white header. Check
+// marks stay with the palette, as their boxes do.
+void KeepTextReadable(QWidget* w, const FormDesign& f, const ControlDesign& d) {
+  if (!OnFixedColour(f, d)) return;
+  switch (d.kind) {
+    case Kind::Label:
+    case Kind::StaticText:
+      SetTextColor(w, d.textColor);
+      break;
+    case Kind::GroupBox:
+    case Kind::CheckBox:
+    case Kind::RadioGroup: {
+      QPalette p = w->palette();
+      p.setColor(QPalette::WindowText, ColorFromTColor(d.textColor));
+      w->setPalette(p);
+      break;
+    }
+    default:
+      break;  // panels choose their caption colour by their face; the rest draw their own faces
+  }
+}
+
 // A widget that reports clicks, for the panels, the static texts and the image.
 template <class W>
 void ConnectClick(W* widget, forms::EventSink& sink, std::string_view handler) {
@@ -482,6 +519,7 @@ std::unique_ptr<forms::RealisedForm> QtToolkit::Realise(const FormDesign& design
       c->setGeometry(d.left, d.top, d.width, d.height);
     }
     if (!d.font.face.empty() && d.kind != Kind::Label && d.kind != Kind::StaticText) c->setFont(FontOf(d.font));
+    KeepTextReadable(c, design, d);
     if (d.kind == Kind::Label || d.kind == Kind::StaticText) {
       // Measured again now that the font is set.
       auto* label = static_cast<QtLabel*>(component.get());
