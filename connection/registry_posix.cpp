@@ -1,15 +1,21 @@
 // Linux registry: HKEY_CURRENT_USER lives in user.reg (registry-export format)
 // under the config folder; HKEY_LOCAL_MACHINE holds only the port map.
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "connection/port_folder.h"
 #include "connection/port_folder_posix.h"
@@ -20,28 +26,17 @@ namespace tarvex {
 
 namespace {
 
-// Anything beyond this is not a file we wrote; the tail is ignored.
+// Anything beyond this is not a file we wrote: it is read up to here, and
+// never replaced.
 constexpr std::size_t kMaxFileBytes = std::size_t{16} << 20;
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::u16string_view kCurrentUser = u"HKEY_CURRENT_USER";
 constexpr std::u16string_view kPortMapKey = u"hardware\\devicemap\\serialcomm";
+constexpr std::string_view kTempPrefix = ".user.reg.";
+constexpr std::size_t kTempSuffixLength = 6;  // mkostemp's XXXXXX
 
 enum class Kind { String, Dword, Other };
-
-struct Value {
-  Text name;
-  Kind kind = Kind::Other;
-  Text text;                // Kind::String
-  std::uint32_t dword = 0;  // Kind::Dword
-  Text raw;                 // Kind::Other: everything after '=', continuation lines included
-};
-
-struct Key {
-  Text name;  // full name as written, root key included
-  std::vector<Value> values;
-};
-
-using Hive = std::vector<Key>;
+enum class Encoding { Utf8, Utf16le };
 
 char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
@@ -54,6 +49,12 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
+Text Folded(std::u16string_view name) {
+  Text folded(name);
+  for (char16_t& c : folded) c = Upper(c);
+  return folded;
+}
+
 // True for a key at or below `key`: every key implies its ancestors.
 bool AtOrBelow(std::u16string_view candidate, std::u16string_view key) {
   if (key.empty()) return true;
@@ -61,9 +62,11 @@ bool AtOrBelow(std::u16string_view candidate, std::u16string_view key) {
   return candidate.size() == key.size() || candidate[key.size()] == u'\\';
 }
 
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
+
 std::u16string_view TrimSpaces(std::u16string_view s) {
-  while (!s.empty() && (s.front() == u' ' || s.front() == u'\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == u' ' || s.back() == u'\t')) s.remove_suffix(1);
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
 }
 
@@ -113,7 +116,7 @@ bool ParseDword(std::u16string_view digits, std::uint32_t& out) {
   return true;
 }
 
-// hex: or hex(<type>): — the types kept verbatim.
+// hex: or hex(<type>): — the types kept as they are.
 bool IsOtherTypePrefix(std::u16string_view data) {
   if (!StartsWithNoCase(data, u"hex")) return false;
   data.remove_prefix(3);
@@ -128,130 +131,294 @@ bool IsOtherTypePrefix(std::u16string_view data) {
   return !data.empty() && data.front() == u':';
 }
 
-void SetValue(Key& key, Value value) {
-  for (Value& v : key.values) {
-    if (SameName(v.name, value.name)) {
-      // Like the registry, the name keeps the case it was created with.
-      value.name = std::move(v.name);
-      v = std::move(value);
-      return;
-    }
+// A continuation of hex data: digits, commas and blanks, a backslash only last.
+bool IsHexContinuation(std::u16string_view line) {
+  line = TrimSpaces(line);
+  if (line.empty()) return false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char16_t c = line[i];
+    if (c == u'\\' ? i + 1 != line.size() : (HexDigit(c) < 0 && c != u',' && !IsBlank(c))) return false;
   }
-  key.values.push_back(std::move(value));
+  return true;
 }
 
-Key* FindKey(Hive& hive, std::u16string_view name) {
-  for (Key& k : hive) {
-    if (SameName(k.name, name)) return &k;
-  }
-  return nullptr;
+bool EndsContinued(std::u16string_view line) {
+  line = TrimSpaces(line);
+  return !line.empty() && line.back() == u'\\';
 }
+
+// One line of the file, located in its bytes so that what is not changed is
+// written back exactly as it was read.
+struct Line {
+  std::size_t begin = 0;  // first byte of the content
+  std::size_t end = 0;    // past the content, before the line's CRs and LF
+  std::size_t next = 0;   // first byte of the next line
+};
+
+struct Value {
+  Text name;
+  Kind kind = Kind::Other;
+  Text text;                // Kind::String
+  std::uint32_t dword = 0;  // Kind::Dword
+  std::size_t first = 0, last = 0;  // its lines
+};
+
+struct Key {
+  Text name;  // full name as first written, root key included
+  std::vector<Value> values;
+  std::unordered_map<Text, std::size_t> index;  // folded value name -> values
+  // The last section of the key in the file: its header and its last value.
+  std::optional<std::size_t> header, lastLine;
+};
+
+// user.reg as read: its bytes, their lines, and the keys they hold.
+struct UserFile {
+  std::string bytes;
+  Encoding encoding = Encoding::Utf8;
+  std::vector<Line> lines;
+  std::vector<Key> keys;
+  std::unordered_map<Text, std::size_t> index;  // folded key name -> keys
+  bool replaceable = true;  // a write may replace the file
+
+  Key* FindKey(std::u16string_view name) {
+    const auto it = index.find(Folded(name));
+    return it == index.end() ? nullptr : &keys[it->second];
+  }
+  Key& AddKey(std::u16string_view name) {
+    const auto [it, added] = index.try_emplace(Folded(name), keys.size());
+    if (added) keys.push_back(Key{Text(name), {}, {}, {}, {}});
+    return keys[it->second];
+  }
+};
 
 const Value* FindValue(const Key* key, std::u16string_view name) {
   if (key == nullptr) return nullptr;
-  for (const Value& v : key->values) {
-    if (SameName(v.name, name)) return &v;
-  }
-  return nullptr;
+  const auto it = key->index.find(Folded(name));
+  return it == key->index.end() ? nullptr : &key->values[it->second];
 }
 
-// Lines of the file; a line that is not valid text is nullopt.
-std::vector<std::optional<Text>> SplitLines(const std::string& bytes) {
-  std::vector<std::optional<Text>> lines;
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    // What regedit itself exports: UTF-16LE with a byte-order mark.
-    Text line;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      const auto c = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                           static_cast<unsigned char>(bytes[i + 1]) << 8);
-      if (c == u'\n') {
-        if (!line.empty() && line.back() == u'\r') line.pop_back();
-        lines.emplace_back(std::move(line));
-        line.clear();
-      } else {
-        line.push_back(c);
-      }
-    }
-    lines.emplace_back(std::move(line));
-    return lines;
+// A later value of the same name wins; like the registry, the name keeps the
+// case it was created with, and its place in the enumeration.
+void SetValue(Key& key, Value value) {
+  const auto [it, added] = key.index.try_emplace(Folded(value.name), key.values.size());
+  if (added) {
+    key.values.push_back(std::move(value));
+    return;
   }
-  std::size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  while (start <= bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string_view raw(bytes.data() + start, end - start);
-    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-    Text line;
-    if (Utf8ToText(raw, line)) {
-      lines.emplace_back(std::move(line));
-    } else {
-      lines.emplace_back(std::nullopt);
-    }
-    start = end + 1;
-  }
-  return lines;
+  Value& old = key.values[it->second];
+  value.name = std::move(old.name);
+  old = std::move(value);
 }
 
-// Keeps whatever parses; a line that does not is dropped on its own.
-Hive ParseHive(const std::string& bytes) {
-  Hive hive;
-  const auto lines = SplitLines(bytes);
-  // Index of the key the lines belong to; none before the first good header.
-  constexpr std::size_t kNoKey = static_cast<std::size_t>(-1);
+std::size_t UnitSize(Encoding e) { return e == Encoding::Utf16le ? 2 : 1; }
+
+char16_t UnitAt(const std::string& bytes, Encoding e, std::size_t i) {
+  const auto lo = static_cast<unsigned char>(bytes[i]);
+  if (e == Encoding::Utf8) return lo;
+  return static_cast<char16_t>(lo | static_cast<unsigned char>(bytes[i + 1]) << 8);
+}
+
+void SplitLines(UserFile& f) {
+  const std::string& b = f.bytes;
+  std::size_t pos = 0;
+  if (b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0xFF && static_cast<unsigned char>(b[1]) == 0xFE) {
+    f.encoding = Encoding::Utf16le;  // what regedit itself exports
+    pos = 2;
+  } else if (b.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    pos = 3;
+  }
+  const std::size_t u = UnitSize(f.encoding);
+  // Whole units only; an odd last byte of a UTF-16 file stays with the last line.
+  const std::size_t limit = pos + (b.size() - pos) / u * u;
+  f.lines.reserve(b.size() / 24 + 1);
+  for (;;) {
+    Line line;
+    line.begin = pos;
+    std::size_t e = pos;
+    while (e < limit && UnitAt(b, f.encoding, e) != u'\n') e += u;
+    const bool hasEnd = e < limit;
+    line.end = e;
+    while (line.end > pos && UnitAt(b, f.encoding, line.end - u) == u'\r') line.end -= u;
+    line.next = hasEnd ? e + u : b.size();
+    f.lines.push_back(line);
+    if (!hasEnd) break;
+    pos = e + u;
+  }
+}
+
+// The line's content; nothing when it is not valid text.
+std::optional<Text> TextOf(const UserFile& f, const Line& line) {
+  Text text;
+  if (f.encoding == Encoding::Utf8) {
+    if (!Utf8ToText(std::string_view(f.bytes).substr(line.begin, line.end - line.begin), text)) return std::nullopt;
+    return text;
+  }
+  if ((line.end - line.begin) % 2 != 0 || line.end > f.bytes.size() - (f.bytes.size() % 2)) return std::nullopt;
+  for (std::size_t i = line.begin; i < line.end; i += 2) text.push_back(UnitAt(f.bytes, f.encoding, i));
+  return text;
+}
+
+// First unit that is not blank, 0 for a blank line: enough to tell a header.
+char16_t FirstUnit(const UserFile& f, const Line& line) {
+  const std::size_t u = UnitSize(f.encoding);
+  for (std::size_t i = line.begin; i + u <= line.end; i += u) {
+    const char16_t c = UnitAt(f.bytes, f.encoding, i);
+    if (!IsBlank(c)) return c;
+  }
+  return 0;
+}
+
+bool EndsContinued(const UserFile& f, const Line& line) {
+  const auto text = TextOf(f, line);
+  return text && EndsContinued(*text);
+}
+
+// Reads one value line into v; false when the line is not one.
+enum class LineKind { Value, Deletion, NotAValue };
+LineKind ParseValueLine(std::u16string_view rest, Value& v) {
+  if (rest.front() == u'@') {
+    rest.remove_prefix(1);
+  } else if (!TakeQuoted(rest, v.name)) {
+    return LineKind::NotAValue;
+  }
+  rest = TrimSpaces(rest);
+  if (rest.empty() || rest.front() != u'=') return LineKind::NotAValue;
+  rest = TrimSpaces(rest.substr(1));
+  if (rest == u"-") return LineKind::Deletion;
+  if (!rest.empty() && rest.front() == u'"') {
+    if (!TakeQuoted(rest, v.text) || !TrimSpaces(rest).empty()) return LineKind::NotAValue;
+    v.kind = Kind::String;
+  } else if (StartsWithNoCase(rest, u"dword:")) {
+    if (!ParseDword(rest.substr(6), v.dword)) return LineKind::NotAValue;
+    v.kind = Kind::Dword;
+  } else if (IsOtherTypePrefix(rest)) {
+    v.kind = Kind::Other;
+  } else {
+    return LineKind::NotAValue;
+  }
+  return LineKind::Value;
+}
+
+// A line the reader cannot interpret ends the current key: values after it
+// may belong to a key whose header could not be read. Every key's name is
+// taken, but only the values of `wanted` are read: the others stay bytes.
+void ParseKeys(UserFile& f, std::u16string_view wanted) {
+  constexpr std::size_t kNoKey = static_cast<std::size_t>(-1), kOtherKey = kNoKey - 1;
+  const Text wantedName = Folded(wanted);
   std::size_t current = kNoKey;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (!lines[i]) continue;
-    const std::u16string_view line = TrimSpaces(*lines[i]);
+  for (std::size_t i = 0; i < f.lines.size(); ++i) {
+    const char16_t first = FirstUnit(f, f.lines[i]);
+    if (first != u'[' && current >= kOtherKey) continue;
+    const std::optional<Text> text = TextOf(f, f.lines[i]);
+    if (!text) {
+      current = kNoKey;
+      continue;
+    }
+    const std::u16string_view line = TrimSpaces(*text);
     if (line.empty() || line.front() == u';') continue;
     if (line.front() == u'[') {
-      // Values under a bad or deleting header belong to no key.
       current = kNoKey;
-      if (line.back() != u']' || line.size() < 3 || line[1] == u'-') continue;
+      if (line.back() != u']' || line.size() < 3 || line[1] == u'-') continue;  // broken or deleting
       const std::u16string_view name = TrimBackslashes(line.substr(1, line.size() - 2));
       if (name.empty()) continue;
-      for (std::size_t k = 0; k < hive.size(); ++k) {
-        if (SameName(hive[k].name, name)) current = k;
-      }
-      if (current == kNoKey) {
-        hive.push_back(Key{Text(name), {}});
-        current = hive.size() - 1;
-      }
+      Key& key = f.AddKey(name);
+      key.header = key.lastLine = i;
+      current = Folded(name) == wantedName ? static_cast<std::size_t>(&key - f.keys.data()) : kOtherKey;
       continue;
     }
-    if (current == kNoKey) continue;
-
     Value value;
-    std::u16string_view rest = line;
-    if (rest.front() == u'@') {
-      rest.remove_prefix(1);
-    } else if (!TakeQuoted(rest, value.name)) {
+    value.first = value.last = i;
+    const LineKind kind = ParseValueLine(line, value);
+    if (kind == LineKind::NotAValue) {
+      current = kNoKey;
       continue;
     }
-    rest = TrimSpaces(rest);
-    if (rest.empty() || rest.front() != u'=') continue;
-    rest = TrimSpaces(rest.substr(1));
-
-    if (!rest.empty() && rest.front() == u'"') {
-      if (!TakeQuoted(rest, value.text) || !TrimSpaces(rest).empty()) continue;
-      value.kind = Kind::String;
-    } else if (StartsWithNoCase(rest, u"dword:")) {
-      if (!ParseDword(rest.substr(6), value.dword)) continue;
-      value.kind = Kind::Dword;
-    } else if (IsOtherTypePrefix(rest)) {
-      value.kind = Kind::Other;
-      value.raw = Text(rest);
-      while (!value.raw.empty() && value.raw.back() == u'\\' && i + 1 < lines.size() && lines[i + 1]) {
-        value.raw += u'\n';
-        value.raw += *lines[++i];
+    if (value.kind == Kind::Other) {
+      while (EndsContinued(f, f.lines[value.last]) && value.last + 1 < f.lines.size()) {
+        const auto next = TextOf(f, f.lines[value.last + 1]);
+        if (!next || !IsHexContinuation(*next)) break;
+        ++value.last;
       }
-    } else {
-      continue;  // "-" (a deletion) or garbage
     }
-    SetValue(hive[current], std::move(value));
+    i = value.last;
+    Key& key = f.keys[current];
+    key.lastLine = value.last;
+    if (kind == LineKind::Value) SetValue(key, std::move(value));
   }
-  return hive;
 }
+
+std::string UserFilePath() { return ConfigFolder() + "/user.reg"; }
+
+// A missing, unreadable or odd file reads as empty. `replaceable` tells
+// whether a write may replace it: a file that is there but cannot be read
+// whole, or that is read-only, is left alone.
+std::string ReadUserFile(bool& replaceable) {
+  std::string bytes;
+  replaceable = true;
+  const std::string path = UserFilePath();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    replaceable = errno == ENOENT || errno == ENOTDIR;
+    return bytes;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    replaceable = false;
+  } else {
+    // Mode bits too: root may write anything, but a file made read-only stays.
+    if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) replaceable = false;
+    // Straight into the string: one allocation, the size as stat tells it.
+    std::size_t have = 0;
+    bytes.resize(std::min<std::size_t>(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)), kMaxFileBytes) + 1);
+    while (have <= kMaxFileBytes) {
+      if (have == bytes.size()) bytes.resize(std::min(bytes.size() * 2, kMaxFileBytes + 1));
+      const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) replaceable = false;
+      if (n <= 0) break;
+      have += static_cast<std::size_t>(n);
+    }
+    bytes.resize(have);
+    if (bytes.size() > kMaxFileBytes) {
+      // Cut at a line end so no value is read half; never written back.
+      replaceable = false;
+      const auto end = bytes.rfind('\n', kMaxFileBytes);
+      bytes.resize(end == std::string::npos ? 0 : end + 1);
+    }
+  }
+  ::close(fd);
+  return bytes;
+}
+
+// Reads the file and the values of the key `wanted` (a full name).
+UserFile LoadUserFile(std::u16string_view wanted) {
+  UserFile f;
+  f.bytes = ReadUserFile(f.replaceable);
+  SplitLines(f);
+  ParseKeys(f, wanted);
+  return f;
+}
+
+std::string Encode(const UserFile& f, const Text& text) {
+  if (f.encoding == Encoding::Utf8) return TextToUtf8(text);
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (char16_t c : text) {
+    out.push_back(static_cast<char>(c & 0xFF));
+    out.push_back(static_cast<char>(c >> 8));
+  }
+  return out;
+}
+
+// The file's own line end, taken from its first line that has one.
+std::string LineEnd(const UserFile& f) {
+  for (const Line& line : f.lines) {
+    if (line.next > line.end && line.next <= f.bytes.size()) return f.bytes.substr(line.end, line.next - line.end);
+  }
+  return Encode(f, u"\n");
+}
+
+bool HasLineEnd(const Line& line) { return line.next > line.end; }
 
 void AppendQuoted(Text& out, const Text& s) {
   out += u'"';
@@ -262,106 +429,114 @@ void AppendQuoted(Text& out, const Text& s) {
   out += u'"';
 }
 
-std::string FormatHive(const Hive& hive) {
+Text DwordLine(const Text& name, std::uint32_t value) {
   Text out;
-  out.append(kHeader.begin(), kHeader.end());
-  out += u"\n\n";
-  for (const Key& key : hive) {
-    out += u'[';
-    out += key.name;
-    out += u"]\n";
-    for (const Value& v : key.values) {
-      if (v.name.empty()) {
-        out += u'@';
-      } else {
-        AppendQuoted(out, v.name);
-      }
-      out += u'=';
-      switch (v.kind) {
-        case Kind::String:
-          AppendQuoted(out, v.text);
-          break;
-        case Kind::Dword: {
-          char digits[9];
-          std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(v.dword));
-          out += u"dword:";
-          for (const char* p = digits; *p != '\0'; ++p) out += static_cast<char16_t>(*p);
-          break;
-        }
-        case Kind::Other:
-          out += v.raw;
-          break;
-      }
-      out += u'\n';
-    }
-    out += u'\n';
-  }
-  return TextToUtf8(out);
+  AppendQuoted(out, name);
+  char digits[9];
+  std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(value));
+  out += u"=dword:";
+  for (const char* p = digits; *p != '\0'; ++p) out += static_cast<char16_t>(*p);
+  return out;
 }
 
-std::string UserFilePath() { return ConfigFolder() + "/user.reg"; }
+bool IsEmpty(const Line& line) { return line.end == line.begin; }
 
-// A missing, unreadable or odd file reads as empty. `replaceable` tells
-// whether a write may replace it: a file that is there but cannot be read is
-// left alone rather than overwritten with nothing.
-std::string ReadUserFile(bool& replaceable) {
-  std::string bytes;
-  replaceable = true;
-  const int fd = ::open(UserFilePath().c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) {
-    replaceable = errno == ENOENT || errno == ENOTDIR;
-    return bytes;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    replaceable = false;
+// Adds `lines` (each without its end) as a new section at the end of the file.
+void AppendSection(UserFile& f, const std::vector<Text>& lines) {
+  const std::string eol = LineEnd(f);
+  std::string& b = f.bytes;
+  const std::size_t n = f.lines.size();
+  if (n == 1 && IsEmpty(f.lines[0])) {
+    b += Encode(f, Text(kHeader.begin(), kHeader.end())) + eol + eol;
   } else {
-    char buf[65536];
-    while (bytes.size() <= kMaxFileBytes) {
-      const ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) replaceable = false;
-      if (n <= 0) break;
-      bytes.append(buf, static_cast<std::size_t>(n));
-    }
-    if (bytes.size() > kMaxFileBytes) {
-      // Cut at a line end so no value is read half.
-      const auto end = bytes.rfind('\n', kMaxFileBytes);
-      bytes.resize(end == std::string::npos ? 0 : end + 1);
-    }
+    if (!IsEmpty(f.lines[n - 1])) b += eol;  // the last line had no end yet
+    if (!IsEmpty(f.lines[n - 1]) || !IsEmpty(f.lines[n - 2])) b += eol;  // a blank line between sections
   }
-  ::close(fd);
-  return bytes;
+  for (const Text& line : lines) b += Encode(f, line) + eol;
+  b += eol;
 }
 
-struct LoadedHive {
-  Hive hive;
-  bool replaceable = true;
-};
-
-LoadedHive LoadHive() {
-  LoadedHive loaded;
-  const std::string bytes = ReadUserFile(loaded.replaceable);
-  loaded.hive = ParseHive(bytes);
-  return loaded;
+// Sets one REG_DWORD in the bytes; every other byte stays as it was.
+void PutDword(UserFile& f, const Text& keyName, const Text& name, std::uint32_t value) {
+  Key* key = f.FindKey(keyName);
+  if (const Value* old = FindValue(key, name); old != nullptr) {
+    const std::size_t from = f.lines[old->first].begin, to = f.lines[old->last].end;
+    f.bytes.replace(from, to - from, Encode(f, DwordLine(old->name, value)));
+    return;
+  }
+  if (key == nullptr || !key->header) {
+    Text header = u"[";
+    header += keyName;
+    header += u']';
+    AppendSection(f, {header, DwordLine(name, value)});
+    return;
+  }
+  // After the key's last value, unless that one ends in a dangling
+  // continuation that another reader might extend over the new line.
+  std::size_t after = *key->lastLine;
+  if (EndsContinued(f, f.lines[after])) after = *key->header;
+  const Line& line = f.lines[after];
+  const std::string eol = LineEnd(f);
+  const std::string text = Encode(f, DwordLine(name, value));
+  if (HasLineEnd(line)) {
+    f.bytes.insert(line.next, text + eol);
+  } else {
+    f.bytes.insert(line.next, eol + text);
+  }
 }
 
-// A temporary file next to user.reg, so the final rename stays on one file system.
+// Our own temporary files: ".user.reg." and mkostemp's six characters.
+bool IsOurTempName(std::string_view name) {
+  return name.size() == kTempPrefix.size() + kTempSuffixLength && name.substr(0, kTempPrefix.size()) == kTempPrefix;
+}
+
+// Removes temporary files that an earlier write left behind when it was
+// killed. A live writer holds a lock on its file, so those are kept.
+void RemoveStaleTempFiles(const std::string& folder) {
+  struct CloseDir {
+    void operator()(DIR* d) const { ::closedir(d); }
+  };
+  std::unique_ptr<DIR, CloseDir> dir(::opendir(folder.c_str()));
+  if (!dir) return;
+  while (const dirent* e = ::readdir(dir.get())) {
+    if (!IsOurTempName(e->d_name)) continue;
+    const std::string path = folder + "/" + e->d_name;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      ::unlink(path.c_str());
+    }
+    ::close(fd);
+  }
+}
+
+// A temporary file next to user.reg, so the final rename stays on one file
+// system; locked for as long as it is open, so no other write removes it.
 int CreateTempFile(std::string& path) {
   const std::string folder = ConfigFolder();
   if (!MakeFolders(folder)) return -1;
-  path = folder + "/.user.reg.XXXXXX";
-  return ::mkostemp(path.data(), O_CLOEXEC);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    path = folder + "/" + std::string(kTempPrefix) + std::string(kTempSuffixLength, 'X');
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    // Another write's clean-up may have taken it between creation and lock.
+    if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+    ::close(fd);
+  }
+  return -1;
 }
 
 // Whether a write could be done now: the folder exists or can be made, and
 // a file can be created in it.
-bool CanWriteHive() {
+bool CanWriteFile() {
   std::string tmp;
   const int fd = CreateTempFile(tmp);
   if (fd < 0) return false;
-  ::close(fd);
   ::unlink(tmp.c_str());
+  ::close(fd);
   return true;
 }
 
@@ -377,21 +552,20 @@ bool WriteAll(int fd, const std::string& data) {
 }
 
 // Replaces user.reg whole: either the old or the new file is there, never a part.
-bool SaveHive(const Hive& hive) {
+bool SaveUserFile(const std::string& bytes) {
+  RemoveStaleTempFiles(ConfigFolder());
   std::string tmp;
   const int fd = CreateTempFile(tmp);
   if (fd < 0) return false;
   const std::string target = UserFilePath();
-  bool ok = WriteAll(fd, FormatHive(hive));
+  bool ok = WriteAll(fd, bytes);
   struct stat st {};
   if (ok && ::stat(target.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
   ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(tmp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
+  if (!ok) ::unlink(tmp.c_str());
+  ok = ::close(fd) == 0 && ok;
+  if (!ok) return false;
   // Make the rename itself durable.
   const int dir = ::open(ConfigFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
@@ -424,10 +598,11 @@ class PosixRegistry final : public Registry {
     if (!CanRead()) return names;
     if (root_ == RootKey::LocalMachine) {
       for (const PortMapEntry& e : portMap_) names.push_back(Decode(e.valueName));
+      portReads_.clear();
       return names;
     }
-    LoadedHive loaded = LoadHive();
-    if (const Key* key = FindKey(loaded.hive, FullName(path_))) {
+    UserFile file = LoadUserFile(FullName(path_));
+    if (const Key* key = file.FindKey(FullName(path_))) {
       for (const Value& v : key->values) names.push_back(v.name);
     }
     return names;
@@ -435,21 +610,23 @@ class PosixRegistry final : public Registry {
 
   bool ValueExists(const Text& name) override {
     if (!CanRead()) return false;
-    if (root_ == RootKey::LocalMachine) return FindPort(name) != nullptr;
-    LoadedHive loaded = LoadHive();
-    return FindValue(FindKey(loaded.hive, FullName(path_)), name) != nullptr;
+    if (root_ == RootKey::LocalMachine) return FindPort(name, 0) != nullptr;
+    UserFile file = LoadUserFile(FullName(path_));
+    return FindValue(file.FindKey(FullName(path_)), name) != nullptr;
   }
 
   bool ReadString(const Text& name, Text& out) override {
     if (!CanRead()) return false;
     if (root_ == RootKey::LocalMachine) {
-      const PortMapEntry* e = FindPort(name);
+      // Two links to one device share a name: the n-th read of a name since
+      // the enumeration reads the n-th of them, so each link is listed once.
+      const PortMapEntry* e = FindPort(name, portReads_[Folded(name)]++);
       if (e == nullptr) return false;
       out = Decode(e->data);
       return true;
     }
-    LoadedHive loaded = LoadHive();
-    const Value* v = FindValue(FindKey(loaded.hive, FullName(path_)), name);
+    UserFile file = LoadUserFile(FullName(path_));
+    const Value* v = FindValue(file.FindKey(FullName(path_)), name);
     if (v == nullptr || v->kind != Kind::String) return false;
     out = v->text;
     return true;
@@ -457,8 +634,8 @@ class PosixRegistry final : public Registry {
 
   bool ReadInteger(const Text& name, std::int32_t& out) override {
     if (!CanRead() || root_ == RootKey::LocalMachine) return false;
-    LoadedHive loaded = LoadHive();
-    const Value* v = FindValue(FindKey(loaded.hive, FullName(path_)), name);
+    UserFile file = LoadUserFile(FullName(path_));
+    const Value* v = FindValue(file.FindKey(FullName(path_)), name);
     if (v == nullptr || v->kind != Kind::Dword) return false;
     out = static_cast<std::int32_t>(v->dword);
     return true;
@@ -469,29 +646,19 @@ class PosixRegistry final : public Registry {
         !ValidValueName(name)) {
       return false;
     }
-    LoadedHive loaded = LoadHive();
-    if (!loaded.replaceable) return false;
-    Hive& hive = loaded.hive;
-    const Text full = FullName(path_);
-    Key* key = FindKey(hive, full);
-    if (key == nullptr) {
-      // The key existed when opened; it may be implied by a subkey only, or
-      // the file may have been removed since.
-      hive.push_back(Key{full, {}});
-      key = &hive.back();
-    }
-    Value v;
-    v.name = name;
-    v.kind = Kind::Dword;
-    v.dword = static_cast<std::uint32_t>(value);
-    SetValue(*key, std::move(v));
-    return SaveHive(hive);
+    UserFile file = LoadUserFile(FullName(path_));
+    if (!file.replaceable) return false;
+    // A key implied by a subkey only, or a file removed since the key was
+    // opened, gets a section of its own.
+    PutDword(file, FullName(path_), name, static_cast<std::uint32_t>(value));
+    return SaveUserFile(file.bytes);
   }
 
   void CloseKey() override {
     open_ = false;
     path_.clear();
     portMap_.clear();
+    portReads_.clear();
   }
 
  private:
@@ -525,15 +692,18 @@ class PosixRegistry final : public Registry {
       if (SameName(path, kPortMapKey)) portMap_ = ReadPortMap();
       return true;
     }
-    LoadedHive loaded = LoadHive();
     const Text full = FullName(path);
+    UserFile file = LoadUserFile(full);
     bool exists = path.empty();
-    for (const Key& k : loaded.hive) exists = exists || AtOrBelow(k.name, full);
+    for (const Key& k : file.keys) exists = exists || AtOrBelow(k.name, full);
     if (!exists) {
-      if (!canCreate || !loaded.replaceable) return false;
-      loaded.hive.push_back(Key{full, {}});
-      if (!SaveHive(loaded.hive)) return false;
-    } else if (writes && (!loaded.replaceable || !CanWriteHive())) {
+      if (!canCreate || !file.replaceable) return false;
+      Text header = u"[";
+      header += full;
+      header += u']';
+      AppendSection(file, {header});
+      if (!SaveUserFile(file.bytes)) return false;
+    } else if (writes && (!file.replaceable || !CanWriteFile())) {
       return false;
     }
     SetOpen(path, keyAccess);
@@ -549,11 +719,13 @@ class PosixRegistry final : public Registry {
 
   bool CanRead() const { return open_ && (keyAccess_ & kKeyQueryValue) != 0; }
 
-  const PortMapEntry* FindPort(const Text& name) const {
+  // The nth (modulo their count) entry that has this name.
+  const PortMapEntry* FindPort(const Text& name, std::size_t nth) const {
+    std::vector<const PortMapEntry*> named;
     for (const PortMapEntry& e : portMap_) {
-      if (SameName(Decode(e.valueName), name)) return &e;
+      if (SameName(Decode(e.valueName), name)) named.push_back(&e);
     }
-    return nullptr;
+    return named.empty() ? nullptr : named[nth % named.size()];
   }
 
   RootKey root_;
@@ -562,6 +734,7 @@ class PosixRegistry final : public Registry {
   Text path_;  // below the root, without outer backslashes
   std::uint32_t keyAccess_ = 0;
   std::vector<PortMapEntry> portMap_;  // taken when the port map is opened
+  std::unordered_map<Text, std::size_t> portReads_;  // folded name -> reads since the enumeration
 };
 
 }  // namespace

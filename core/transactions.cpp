@@ -10,6 +10,25 @@ namespace {
 
 enum class Kind { Identification, Position };
 
+// Discards what arrives until nothing has for kQuietLineMs; false when the
+// line is still busy after the reply deadline.
+bool WaitForQuietLine(SerialLink& link, PortHandle handle) {
+  const std::uint32_t start = link.Tick();
+  std::uint32_t lastByte = start;
+  std::vector<std::uint8_t> discard;
+  for (;;) {
+    const std::uint32_t now = link.Tick();
+    if (const std::uint32_t queued = link.QueuedCount(handle); queued != 0) {
+      discard.resize(queued);
+      link.Read(handle, discard.data(), queued);
+      lastByte = now;
+    } else if (now - lastByte >= kQuietLineMs) {  // modulo 2^32
+      return true;
+    }
+    if (now - start > kReplyDeadlineMs) return false;
+  }
+}
+
 std::int32_t Transact(Kind kind, SerialLink& link, const TransactionSettings& settings,
                       PortHandle handle, ByteString& reply) {
   std::int32_t result = kResultNoPort;
@@ -17,6 +36,9 @@ std::int32_t Transact(Kind kind, SerialLink& link, const TransactionSettings& se
 
   link.PurgeTransmit(handle);
   link.PurgeReceive(handle);
+  // Answers to earlier requests (an encoder working off a backlog) must not
+  // be taken for the identification: wait for the line to fall quiet.
+  if (kind == Kind::Identification && !WaitForQuietLine(link, handle)) return kResultTimeout;
 
   const std::uint8_t request = kind == Kind::Identification ? kRequestIdentification : kRequestPosition;
   const std::uint32_t error = link.WriteByte(handle, request);

@@ -38,8 +38,13 @@ inline constexpr std::int32_t kResultOk = 0;
 inline constexpr std::int32_t kResultTimeout = -1;
 inline constexpr std::int32_t kResultNoPort = -3;
 inline constexpr std::uint32_t kReplyDeadlineMs = 500;
+// Silence that tells the line is clear before the identification request;
+// longer than a USB adapter's default 16 ms latency timer, which holds bytes back.
+inline constexpr std::uint32_t kQuietLineMs = 20;
 
-// Sends "v" and collects the identification reply (echo byte not counted).
+// Lets the line fall quiet (discarding late answers to earlier requests),
+// then sends "v" and collects the identification reply (echo byte not
+// counted); -1 when the line does not fall quiet within the deadline.
 std::int32_t ReadIdentification(SerialLink& link, const TransactionSettings& settings,
                                 PortHandle handle, ByteString& reply);
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -187,6 +188,31 @@ TEST_F(SerialPortTest, VanishedDeviceSideGivesErrorsNotHangs) {
   ByteString reply = "kept";
   EXPECT_NE(kResultOk, ReadPosition(*ports, settings, h, reply));
   EXPECT_EQ("kept", reply);  // the failed write leaves it alone
+  ports->Close(h);
+}
+
+// An encoder working off a backlog of position requests while the program
+// asks for its identification: the late packets must not be taken for it.
+TEST_F(SerialPortTest, BacklogInFrontOfTheIdentificationIsDiscarded) {
+  const PortHandle h = ports->Open(5, 230400);
+  ASSERT_NE(kInvalidHandleValue, h);
+  const std::string identification(IdentificationLength(kLayout48), 'I');
+  std::atomic<bool> flowing{false};
+  std::thread encoder([&] {
+    const std::string late("\xEA\x00\x00\x00\x01\x00\x00\xEF", 8);
+    for (int i = 0; i < 12; ++i) {
+      (void)!write(pty.master(), late.data(), late.size());
+      flowing = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (pty.read(1) == "v") (void)!write(pty.master(), identification.data(), identification.size());
+  });
+  while (!flowing) std::this_thread::yield();
+  test::FixedSettings settings(kLayout48, false);
+  ByteString reply;
+  EXPECT_EQ(kResultOk, ReadIdentification(*ports, settings, h, reply));
+  EXPECT_EQ(identification, reply);
+  encoder.join();
   ports->Close(h);
 }
 

@@ -1,6 +1,8 @@
 // The Linux registry: user.reg under a private XDG_CONFIG_HOME, and the port map.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -204,10 +206,11 @@ TEST(RegistryUser, DamagedFilesReadWhatTheyCanAndNeverFail) {
       {"binary", binary, std::nullopt},
       {"binary then a good key", binary + "\n" + kSection + good, 5},
       {"no header, CRLF", std::string(kSection) + "\"zadnji_izbran_COM_port\"=dword:00000005\r\n", 5},
-      {"bad lines around the value",
-       std::string(kHeader) + kSection + "garbage\n\"a\"=dword:xyz\n\"b\"=\"open\n\"c\"=dword:123456789\n" + good +
-           "\"d\"=\n",
+      {"bad lines after the value",
+       std::string(kHeader) + kSection + good + "garbage\n\"a\"=dword:xyz\n\"b\"=\"open\n\"c\"=dword:123456789\n\"d\"=\n",
        5},
+      {"a line that cannot be read ends the key", std::string(kHeader) + kSection + "\"a\"=dword:xyz\n" + good,
+       std::nullopt},
       {"value after a broken header belongs nowhere",
        std::string(kHeader) + kSection + "[HKEY_CURRENT_USER\\Software\\Halvik\\Other\n" + good, std::nullopt},
       {"invalid UTF-8 on the value's line",
@@ -246,38 +249,107 @@ TEST(RegistryUser, UnreadableFileIsAbsentAndNotOverwritten) {
   EXPECT_EQ(home.Read(), content);
 }
 
-TEST(RegistryUser, WriteKeepsEveryOtherKeyAndValueAndDropsOnlyGarbage) {
+// Each case: the file as found, the port it holds (if any), and the file
+// after port 7 is written. Nothing but that one value may change.
+TEST(RegistryUser, WriteChangesOnlyItsOwnValueByteForByte) {
+  const std::string ours = "[HKEY_CURRENT_USER\\Software\\Halvik\\Tarvex]";
+  const std::string three = "\"zadnji_izbran_COM_port\"=dword:00000003";
+  const std::string seven = "\"zadnji_izbran_COM_port\"=dword:00000007";
+  const auto with7 = [&](std::string s) { return s.replace(s.find(three), three.size(), seven); };
+  const auto utf16 = [](const std::string& s) {
+    std::string out = "\xFF\xFE";
+    for (char c : s) out += {c, '\0'};
+    return out;
+  };
+  const std::string crcrlf = "Windows Registry Editor Version 5.00\r\r\n\r\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\r\n"
+                             "\"a\"=\"b\"\r\r\n\r\r\n" + ours + "\r\r\n" + three + "\r\r\n";
+  const std::string badHeader = std::string(kHeader) + ours + "\n" + three +
+                                "\n\n[HKEY_CURRENT_USER\\Software\\M\xfcller\\Tarvex]\n\"zadnji_izbran_COM_port\"=dword:00000009\n";
+  const std::string cp1252 = std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Other]\n\"name\"=\"Gr\xfc\xdf\"\n\n" +
+                             ours + "\n" + three + "\n";
+  const std::string mixed = std::string(kHeader) +
+                            "[HKEY_LOCAL_MACHINE\\Software\\Elsewhere]\n\"kept\"=\"yes\"\n\nnot a registry line at all\n" +
+                            ours + "\n\"first\"=\"a \\\"quoted\\\" \\\\ path\"\n" + three +
+                            "\n\"blob\"=hex:00,01,02,\\\n  03,04\n@=hex(7):41,00,00,00,00,00\n\"broken\"=dword:\n"
+                            "[HKEY_CURRENT_USER\\Software\\Halvik\\Tarvex\\Sub]\n\"deep\"=dword:0000000a\n";
+  struct Case {
+    const char* what;
+    std::string input;
+    std::optional<std::int32_t> before;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"CR CR LF line ends", crcrlf, 3, with7(crcrlf)},
+      {"a key header that is not UTF-8 keeps its values", badHeader, 3, with7(badHeader)},
+      {"a Windows-1252 value line is kept", cp1252, 3, with7(cp1252)},
+      {"hex ending in a backslash at the end of the file",
+       std::string(kHeader) + ours + "\n" + three + "\n\n[HKEY_CURRENT_USER\\X]\n\"bin\"=hex:01,02,\\", 3,
+       std::string(kHeader) + ours + "\n" + seven + "\n\n[HKEY_CURRENT_USER\\X]\n\"bin\"=hex:01,02,\\"},
+      {"hex ending in a backslash and a space before our key",
+       std::string(kHeader) + "[HKEY_CURRENT_USER\\X]\n\"bin\"=hex:01,\\ \n" + ours + "\n" + three + "\n", 3,
+       std::string(kHeader) + "[HKEY_CURRENT_USER\\X]\n\"bin\"=hex:01,\\ \n" + ours + "\n" + seven + "\n"},
+      {"hex ending in a backslash and CR before our value",
+       std::string(kHeader) + ours + "\r\n\"bin\"=hex:01,\\\r\n" + three + "\r\n", 3,
+       std::string(kHeader) + ours + "\r\n\"bin\"=hex:01,\\\r\n" + seven + "\r\n"},
+      {"a new value goes after the key's last one, in the file's line ends",
+       ours + "\r\n\"a\"=\"x\"\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n", std::nullopt,
+       ours + "\r\n\"a\"=\"x\"\r\n" + seven + "\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n"},
+      {"a new value after a dangling continuation goes under the header",
+       ours + "\n\"bin\"=hex:01,\\\n", std::nullopt, ours + "\n" + seven + "\n\"bin\"=hex:01,\\\n"},
+      {"a value after an unreadable line is not ours",
+       ours + "\ngarbage\n\"zadnji_izbran_COM_port\"=dword:00000005\n", std::nullopt,
+       ours + "\n" + seven + "\ngarbage\n\"zadnji_izbran_COM_port\"=dword:00000005\n"},
+      {"a new key after a last line without its end", "[HKEY_CURRENT_USER\\X]\n\"a\"=\"x\"", std::nullopt,
+       "[HKEY_CURRENT_USER\\X]\n\"a\"=\"x\"\n\n" + ours + "\n" + seven + "\n\n"},
+      {"UTF-16 stays UTF-16", utf16(std::string(kHeader) + ours + "\r\n" + three + "\r\n"), 3,
+       utf16(std::string(kHeader) + ours + "\r\n" + seven + "\r\n")},
+      {"comments, garbage, other types and subkeys", mixed, 3, with7(mixed)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ConfigHome home;
+    home.Write(c.input);
+    EXPECT_EQ(ReadStored(), c.before);
+    ASSERT_TRUE(Store(7));
+    EXPECT_EQ(home.Read(), c.expected);
+    EXPECT_EQ(ReadStored(), 7);
+  }
   ConfigHome home;
-  home.Write(std::string(kHeader) +
-             "[HKEY_LOCAL_MACHINE\\Software\\Elsewhere]\n"
-             "\"kept\"=\"yes\"\n"
-             "\n"
-             "not a registry line at all\n"
-             "[HKEY_CURRENT_USER\\Software\\Halvik\\Tarvex]\n"
-             "\"first\"=\"a \\\"quoted\\\" \\\\ path\"\n"
-             "\"zadnji_izbran_COM_port\"=dword:00000002\n"
-             "\"blob\"=hex:00,01,02,\\\n"
-             "  03,04\n"
-             "@=hex(7):41,00,00,00,00,00\n"
-             "\"broken\"=dword:\n"
-             "[HKEY_CURRENT_USER\\Software\\Halvik\\Tarvex\\Sub]\n"
-             "\"deep\"=dword:0000000a\n");
-  ASSERT_TRUE(Store(12));
-  EXPECT_EQ(home.Read(), std::string(kHeader) +
-                             "[HKEY_LOCAL_MACHINE\\Software\\Elsewhere]\n"
-                             "\"kept\"=\"yes\"\n"
-                             "\n"
-                             "[HKEY_CURRENT_USER\\Software\\Halvik\\Tarvex]\n"
-                             "\"first\"=\"a \\\"quoted\\\" \\\\ path\"\n"
-                             "\"zadnji_izbran_COM_port\"=dword:0000000c\n"
-                             "\"blob\"=hex:00,01,02,\\\n"
-                             "  03,04\n"
-                             "@=hex(7):41,00,00,00,00,00\n"
-                             "\n"
-                             "[HKEY_CURRENT_USER\\Software\\Halvik\\Tarvex\\Sub]\n"
-                             "\"deep\"=dword:0000000a\n"
-                             "\n");
+  home.Write(mixed);
+  ASSERT_TRUE(Store(7));
   EXPECT_EQ(ReadStored(u"\\Software\\Halvik\\Tarvex\\Sub", u"deep"), 10);
+}
+
+TEST(RegistryUser, FilesThatCannotBeReplacedSafelyAreLeftAlone) {
+  std::string huge = std::string(kHeader) + kSection + "\"zadnji_izbran_COM_port\"=dword:00000003\n;";
+  huge.append((std::size_t{16} << 20) + 1, 'x');
+  const std::string small = std::string(kHeader) + kSection + "\"zadnji_izbran_COM_port\"=dword:00000003\n";
+  const std::pair<const char*, std::string> cases[] = {{"over 16 MiB", huge}, {"read-only", small}};
+  for (const auto& [what, content] : cases) {
+    SCOPED_TRACE(what);
+    ConfigHome home;
+    home.Write(content);
+    if (content.size() == small.size()) fs::permissions(home.File(), fs::perms::owner_read);
+    EXPECT_EQ(ReadStored(), 3);
+    EXPECT_FALSE(Store(7));
+    EXPECT_TRUE(home.Read() == content);
+  }
+}
+
+TEST(RegistryUser, WritesRemoveTemporaryFilesOfKilledWritesButNotOfLiveOnes) {
+  ConfigHome home;
+  ASSERT_TRUE(Store(1));
+  const fs::path stale = home.Folder() / ".user.reg.Ab12Cd", live = home.Folder() / ".user.reg.Ef34Gh",
+                 foreign = home.Folder() / ".user.reg.keep-me";
+  for (const auto& p : {stale, live, foreign}) std::ofstream(p) << "partial";
+  const int held = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ASSERT_TRUE(Store(2));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(live)) << "a write in progress elsewhere";
+  EXPECT_TRUE(fs::exists(foreign)) << "not a name we make";
+  ::close(held);
+  EXPECT_EQ(ReadStored(), 2);
 }
 
 TEST(RegistryUser, EnumerationKeepsFileOrderAndNewValuesGoLast) {
@@ -343,6 +415,7 @@ TEST(RegistryPortMap, MirrorsThePortMapReadOnly) {
   const fs::path ports = home.Folder() / "ports";
   fs::create_directories(ports);
   fs::create_symlink("/dev/null", ports / "COM3");
+  fs::create_symlink("/dev/null", ports / "COM7");  // a second link to one device lists as itself
   fs::create_symlink(home.Root() / "gone", ports / "COM1");
 
   auto reg = MakeSystemRegistry(RootKey::LocalMachine, kKeyRead);
@@ -350,7 +423,7 @@ TEST(RegistryPortMap, MirrorsThePortMapReadOnly) {
   const std::vector<Text> names = reg->GetValueNames();
   const std::vector<PortMapEntry> map = ReadPortMap();
   ASSERT_EQ(names.size(), map.size());
-  bool sawNull = false;
+  int sawNull = 0;
   for (std::size_t i = 0; i < names.size(); ++i) {
     EXPECT_EQ(names[i], Text(map[i].valueName.begin(), map[i].valueName.end()));
     Text data;
@@ -358,9 +431,9 @@ TEST(RegistryPortMap, MirrorsThePortMapReadOnly) {
     EXPECT_EQ(data, Text(map[i].data.begin(), map[i].data.end()));
     std::int32_t n = 0;
     EXPECT_FALSE(reg->ReadInteger(names[i], n)) << "port map values are strings";
-    if (names[i] == u"/dev/null") sawNull = data == u"COM3";
+    if (names[i] == u"/dev/null") sawNull += data == (sawNull == 0 ? u"COM3" : u"COM7") ? 1 : 0;
   }
-  EXPECT_TRUE(sawNull);
+  EXPECT_EQ(sawNull, 2);
   EXPECT_FALSE(reg->ValueExists(home.Root().u16string() + u"/gone"));
 
   EXPECT_FALSE(reg->OpenKeyReadOnly(u"hardware\\devicemap\\other"));

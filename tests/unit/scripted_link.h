@@ -14,7 +14,8 @@ namespace tarvex::testing {
 
 class ScriptedLink : public SerialLink {
  public:
-  std::deque<std::string> arrivals;  // bytes that arrive before each queue query
+  std::deque<std::string> arrivals;  // bytes that arrive before each queue query after the request
+  std::deque<std::string> backlog;   // the same, before the request is written
   std::string queue;                 // received, not yet read
   std::uint32_t readLimit = UINT32_MAX;  // most bytes a single read delivers
   std::uint32_t writeError = 0;
@@ -22,6 +23,7 @@ class ScriptedLink : public SerialLink {
   std::uint32_t step = 1;  // tick advance per reading
   std::vector<std::string> calls;
   int passes = 0;
+  bool written = false;
 
   void PurgeTransmit(PortHandle) override { calls.push_back("purge-tx"); }
   void PurgeReceive(PortHandle) override {
@@ -30,13 +32,15 @@ class ScriptedLink : public SerialLink {
   }
   std::uint32_t WriteByte(PortHandle, std::uint8_t byte) override {
     calls.push_back(std::string("write:") + static_cast<char>(byte));
+    written = writeError == 0;
     return writeError;
   }
   std::uint32_t QueuedCount(PortHandle) override {
     ++passes;
-    if (!arrivals.empty()) {
-      queue += arrivals.front();
-      arrivals.pop_front();
+    auto& source = written ? arrivals : backlog;
+    if (!source.empty()) {
+      queue += source.front();
+      source.pop_front();
     }
     return static_cast<std::uint32_t>(queue.size());
   }

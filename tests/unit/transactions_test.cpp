@@ -65,6 +65,27 @@ TEST(Transactions, StaleBytesArePurgedAndReplyEmptied) {
   EXPECT_EQ(reply, Packet(5, 0));
 }
 
+TEST(Transactions, IdentificationWaitsForTheLineToFallQuiet) {
+  struct Case {
+    const char* what;
+    std::size_t backlogPackets;  // one per queue query, after the purges
+    std::int32_t result;
+  };
+  for (const Case c : {Case{"a backlog of late answers", 5, 0}, Case{"a line that never falls quiet", 1000, -1}}) {
+    SCOPED_TRACE(c.what);
+    ScriptedLink link;
+    link.backlog.assign(c.backlogPackets, Packet(7, 0));
+    link.arrivals = {std::string(30, 'i')};
+    FixedSettings settings;
+    ByteString reply;
+    EXPECT_EQ(ReadIdentification(link, settings, kPort, reply), c.result);
+    EXPECT_EQ(link.written, c.result == 0) << "no request while the line is busy";
+    if (c.result == 0) {
+      EXPECT_EQ(reply, std::string(30, 'i'));
+    }
+  }
+}
+
 TEST(Transactions, IdentificationLengthFollowsFirmwareType) {
   struct Case {
     int firmware;
