@@ -48,16 +48,26 @@ std::optional<std::string> LinkText(const std::string& path) {
   }
 }
 
-// Port number -> entry name, for every COM<n> entry of the folder.
-std::map<unsigned, std::string> PortEntries(const std::string& folder) {
-  std::map<unsigned, std::string> entries;
+// Entry names of a folder other than . and .., sorted; none when it cannot be read.
+std::set<std::string> FolderEntries(const std::string& folder) {
+  std::set<std::string> entries;
   struct CloseDir {
     void operator()(DIR* d) const { closedir(d); }
   };
   std::unique_ptr<DIR, CloseDir> dir(opendir(folder.c_str()));
   if (!dir) return entries;
   while (const dirent* e = readdir(dir.get())) {
-    if (auto n = ParsePortName(e->d_name)) entries.emplace(*n, e->d_name);
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") entries.insert(name);
+  }
+  return entries;
+}
+
+// Port number -> entry name, for every COM<n> entry of the folder.
+std::map<unsigned, std::string> PortEntries(const std::string& folder) {
+  std::map<unsigned, std::string> entries;
+  for (const std::string& name : FolderEntries(folder)) {
+    if (auto n = ParsePortName(name)) entries.emplace(*n, name);
   }
   return entries;
 }
@@ -106,8 +116,24 @@ bool MakeFolders(const std::string& path) {
   return false;
 }
 
-void AssignLinks(const std::string& folder, const std::vector<std::string>& devices) {
+std::map<std::string, std::string> StableNames(const std::string& serialRoot) {
+  std::map<std::string, std::string> names;
+  // by-id first: it carries the adapter's serial number; by-path only for
+  // devices that have no id.
+  for (const char* kind : {"/by-id", "/by-path"}) {
+    const std::string dir = serialRoot + kind;
+    // Sorted entries: of several names for one device, the same one every time.
+    for (const std::string& name : FolderEntries(dir)) {
+      const std::string path = dir + "/" + name;
+      if (auto device = Canonical(path)) names.emplace(*device, path);
+    }
+  }
+  return names;
+}
+
+void AssignLinks(const std::string& folder, const std::vector<std::string>& devices, const std::string& serialRoot) {
   const auto entries = PortEntries(folder);
+  const auto stable = StableNames(serialRoot);
   std::set<std::string> linked;
   for (const auto& [n, name] : entries) {
     if (auto target = Canonical(folder + "/" + name)) linked.insert(*target);
@@ -121,7 +147,11 @@ void AssignLinks(const std::string& folder, const std::vector<std::string>& devi
     for (; candidate <= kMaxPortNumber; ++candidate) {
       if (entries.count(candidate) != 0) continue;
       const std::string link = folder + "/COM" + std::to_string(candidate);
-      if (symlink(device.c_str(), link.c_str()) == 0) {
+      // The stable name, so that the number stays with the adapter whatever
+      // the order the kernel names devices in.
+      const auto name = stable.find(*canonical);
+      const std::string& target = name != stable.end() ? name->second : device;
+      if (symlink(target.c_str(), link.c_str()) == 0) {
         linked.insert(*canonical);
         ++candidate;
         break;

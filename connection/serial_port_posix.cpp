@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <map>
+#include <string>
 #include <utility>
 
 #include "connection/port_folder_posix.h"
@@ -30,13 +32,19 @@ class PosixSerialPorts final : public SerialPorts {
     if (portNum == 0) return kInvalidHandleValue;  // no such link is ever made
     // O_NONBLOCK only for the open itself: a modem line must not hold it up.
     const int fd = open(PortLinkPath(portNum).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return kInvalidHandleValue;
+    if (fd < 0) return Failed(portNum, errno);
     struct stat st {};
     // Only devices: a link to a regular file or a FIFO is not a port.
-    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
       close(fd);
-      return kInvalidHandleValue;
+      return Failed(portNum, ENOTTY);
     }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
+      close(fd);
+      return Failed(portNum, error);
+    }
+    reported_.erase(portNum);
     // flock keeps out our own kind; TIOCEXCL keeps out any other program.
     ioctl(fd, TIOCEXCL);
     const int flags = fcntl(fd, F_GETFL);
@@ -93,6 +101,24 @@ class PosixSerialPorts final : public SerialPorts {
   }
 
  private:
+  // The message box only names the port; the console says why, once per
+  // port and reason, so a retry timer does not repeat it.
+  PortHandle Failed(std::uint8_t portNum, int error) {
+    const auto [it, fresh] = reported_.try_emplace(portNum, error);
+    if (fresh || it->second != error) {
+      it->second = error;
+      const std::string line = OpenFailureLine(portNum, LinkTarget(PortLinkPath(portNum)), error) + "\n";
+      (void)!write(STDERR_FILENO, line.data(), line.size());
+    }
+    return kInvalidHandleValue;
+  }
+
+  static std::string LinkTarget(const std::string& link) {
+    char buf[4096];
+    const ssize_t n = readlink(link.c_str(), buf, sizeof buf);
+    return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : link;
+  }
+
   // A driver that refuses keeps its own latency; the port works either way.
   void AskLowLatency(int fd) {
     const int lowLatency = SerialLowLatencyFlag();
@@ -111,9 +137,32 @@ class PosixSerialPorts final : public SerialPorts {
 
   std::unique_ptr<SerialDriverControl> control_;
   std::map<int, int> savedFlags_;  // descriptor -> flags before our change
+  std::map<std::uint8_t, int> reported_;  // port -> reason last written
 };
 
 }  // namespace
+
+std::string OpenFailureLine(unsigned portNum, const std::string& device, int error) {
+  std::string line = "tarvex-monitor: cannot open COM" + std::to_string(portNum) + " (" + device + "): ";
+  switch (error) {
+    case EWOULDBLOCK:
+      line += "in use by another program";
+      break;
+    case ENOTTY:
+      line += "not a serial device";
+      break;
+    case ENOENT:
+      line += "no such device (unplugged?)";
+      break;
+    default:
+      line += std::strerror(error);
+  }
+  if (error == EACCES || error == EPERM) {
+    line += "; add yourself to the dialout group (sudo usermod -aG dialout \"$USER\", then log in again)"
+            " or install the udev rule 60-tarvex-serial.rules (see the README)";
+  }
+  return line;
+}
 
 std::unique_ptr<SerialPorts> MakeSystemSerialPorts() {
   return MakeSystemSerialPortsWith(MakeKernelSerialDriverControl());

@@ -27,6 +27,7 @@ expected=(
   "share/metainfo/$app_id.metainfo.xml"
   share/man/man1/tarvex-monitor.1 share/man/man1/tarvex-encoder-sim.1
   share/doc/tarvex-monitor/copyright
+  share/doc/tarvex-monitor/60-tarvex-serial.rules
 )
 for s in "${sizes[@]}"; do expected+=("share/icons/hicolor/${s}x${s}/apps/$app_id.png"); done
 for f in "${expected[@]}"; do

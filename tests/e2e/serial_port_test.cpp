@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <string>
@@ -164,6 +165,42 @@ TEST_F(SerialPortTest, NonPortsFailCleanly) {
     EXPECT_EQ(kInvalidHandleValue, ports->Open(static_cast<std::uint8_t>(port), 230400)) << "COM" << port;
   }
   EXPECT_EQ(fdsBefore, OpenFdCount());
+}
+
+// The box only names the port; the console says which device and why, and
+// a retry for the same reason does not say it again.
+TEST_F(SerialPortTest, RefusedPermissionIsExplainedOnTheConsoleOnce) {
+  int out[2];
+  ASSERT_EQ(0, pipe(out));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    dup2(out[1], STDERR_FILENO);
+    if (geteuid() == 0) {
+      // Root opens anything: become nobody, who may reach the link but not the pty.
+      for (const std::string& d : {home.path(), home.path() + "/Halvik", home.path() + "/Halvik/Tarvex", home.portFolder()}) {
+        chmod(d.c_str(), 0755);
+      }
+      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+    } else if (chmod(pty.slavePath().c_str(), 0) != 0) {
+      _exit(3);
+    }
+    auto refused = MakeSystemSerialPorts();
+    const bool failed = refused->Open(5, 230400) == kInvalidHandleValue && refused->Open(5, 230400) == kInvalidHandleValue;
+    _exit(failed ? 0 : 1);
+  }
+  close(out[1]);
+  std::string console;
+  char buf[512];
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) console.append(buf, static_cast<std::size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << console;
+  EXPECT_EQ(1, std::count(console.begin(), console.end(), '\n')) << console;
+  EXPECT_NE(std::string::npos, console.find("COM5 (" + pty.slavePath() + "): Permission denied")) << console;
+  EXPECT_NE(std::string::npos, console.find("dialout")) << console;
+  EXPECT_NE(std::string::npos, console.find("60-tarvex-serial.rules")) << console;
 }
 
 TEST_F(SerialPortTest, DeviceThatRefusesTheLineSettingsStillOpens) {

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "connection/port_folder_posix.h"
@@ -102,6 +104,46 @@ TEST_F(PortFolderTest, ListsOnlyLinksToDevicesInNumberOrder) {
   EXPECT_EQ(a.slavePath(), map[1].valueName);
   EXPECT_EQ("COM10", map[1].data);
   EXPECT_EQ("COM300", map[2].data);
+}
+
+// Two FT232R adapters in a /dev-like tree, plugged in one order and then
+// the other: /dev/null and /dev/zero stand for the two adapters.
+TEST_F(PortFolderTest, NumbersStayWithTheAdapterWhateverThePlugOrder) {
+  const std::string dev = home.path() + "/dev", byId = dev + "/serial/by-id", byPath = dev + "/serial/by-path";
+  ASSERT_TRUE(MakeFolders(byId) && MakeFolders(byPath));
+  const std::string idA = byId + "/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
+                    idB = byId + "/usb-FTDI_FT232R_USB_UART_D4E5F6-if00-port0";
+  const auto plug = [&](const char* adapterOnUsb0, const char* adapterOnUsb1) {
+    for (const std::string& p : {dev + "/ttyUSB0", dev + "/ttyUSB1", idA, idB, byPath + "/pci-usb-0:1"}) unlink(p.c_str());
+    ASSERT_EQ(0, symlink(adapterOnUsb0, (dev + "/ttyUSB0").c_str()));
+    ASSERT_EQ(0, symlink(adapterOnUsb1, (dev + "/ttyUSB1").c_str()));
+    const bool aFirst = std::string(adapterOnUsb0) == "/dev/null";
+    ASSERT_EQ(0, symlink(aFirst ? "../../ttyUSB0" : "../../ttyUSB1", idA.c_str()));
+    ASSERT_EQ(0, symlink(aFirst ? "../../ttyUSB1" : "../../ttyUSB0", idB.c_str()));
+    ASSERT_EQ(0, symlink("../../ttyUSB0", (byPath + "/pci-usb-0:1").c_str()));  // by-id wins
+    // The system reports kernel names, one device twice under two names.
+    AssignLinks(folder, {dev + "/ttyUSB0", dev + "/ttyUSB1", idA}, dev + "/serial");
+  };
+  const auto reaches = [&](const char* port) {
+    std::unique_ptr<char, decltype(&std::free)> real(realpath((folder + "/" + port).c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : std::string();
+  };
+  Link("COM3", dev + "/ttyUSB1");  // made by an earlier version: kept, and no second number
+  plug("/dev/null", "/dev/zero");
+  EXPECT_EQ(idA, Target("COM1"));
+  EXPECT_EQ("", Target("COM2"));
+  auto map = ListLinks(folder);
+  ASSERT_EQ(2u, map.size());
+  EXPECT_EQ(idA, map[0].valueName) << "the item names the adapter";
+  EXPECT_EQ(dev + "/ttyUSB1", map[1].valueName);
+
+  unlink((folder + "/COM3").c_str());
+  plug("/dev/null", "/dev/zero");
+  EXPECT_EQ(idB, Target("COM2"));
+  plug("/dev/zero", "/dev/null");  // swapped
+  EXPECT_EQ("/dev/null", reaches("COM1"));
+  EXPECT_EQ("/dev/zero", reaches("COM2"));
+  EXPECT_EQ("", Target("COM3"));
 }
 
 TEST_F(PortFolderTest, HundredsOfLinks) {
