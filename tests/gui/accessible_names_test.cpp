@@ -1,8 +1,6 @@
 // What the readout, the status indicators and the LED tell assistive
 // technology, poll by poll.
 
-#include <optional>
-
 #include <QAccessible>
 
 #include "tests/gui/fakes.h"
@@ -10,54 +8,38 @@
 namespace tarvex::testing {
 namespace {
 
-QString AccessibleText(forms::Component* control, QAccessible::Text which) {
+QString Said(forms::Component* control, QAccessible::Text which = QAccessible::Name) {
   QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(W(control));
-  return iface != nullptr ? iface->text(which) : QStringLiteral("<no interface>");
+  return iface != nullptr ? iface->text(which) : QStringLiteral("<none>");
 }
 
 TEST_F(WindowsTest, ReadoutIndicatorsAndLedNameWhatTheyShow) {
-  struct Step {
-    const char* what;
-    std::optional<std::uint16_t> status;  // none: no reply, the link is lost
-    const char16_t* readout;
-    const char16_t* error;
-    const char16_t* temperature;
-    const char16_t* led;
+  EXPECT_EQ(Said(main->Panel4), QStringLiteral("4-temperature"));  // no data yet
+  EXPECT_EQ(Said(main->shStatusLed), QStringLiteral("Status LED: no data"));
+  const struct {
+    int status;  // -1: no reply, the link is lost
+    const char16_t *readout, *error, *temperature, *led;
+  } steps[] = {
+      {0x000, u"123.4560 mm", u": clear", u": clear", u"data valid, performance normal"},
+      {0x110, u"123.4560 mm", u": clear", u": set", u"data valid, performance degraded"},
+      {0x310, u"-  -  -  -  -", u": set", u": set", u"data unavailable, performance degraded"},
+      {0x200, u"-  -  -  -  -", u": set", u": clear", u"data unavailable, performance normal"},
+      {-1, u"- - - - -", u": set", u": clear", u"no data"},
   };
-  const Step steps[] = {
-      {"valid", 0x000, u"123.4560 mm", u"9-error: clear", u"4-temperature: clear",
-       u"Status LED: data valid, performance normal"},
-      {"degraded", 0x110, u"123.4560 mm", u"9-error: clear", u"4-temperature: set",
-       u"Status LED: data valid, performance degraded"},
-      {"unavailable and degraded", 0x310, u"-  -  -  -  -", u"9-error: set", u"4-temperature: set",
-       u"Status LED: data unavailable, performance degraded"},
-      {"unavailable", 0x200, u"-  -  -  -  -", u"9-error: set", u"4-temperature: clear",
-       u"Status LED: data unavailable, performance normal"},
-      {"link lost", std::nullopt, u"- - - - -", u"9-error: set", u"4-temperature: clear",
-       u"Status LED: no data"},
-  };
-
-  EXPECT_EQ(AccessibleText(main->pnlAbsPos, QAccessible::Name), QStringLiteral("Position: n/c"));
-  EXPECT_EQ(AccessibleText(main->Panel4, QAccessible::Name), QStringLiteral("4-temperature"));  // no data yet
-  EXPECT_EQ(AccessibleText(main->shStatusLed, QAccessible::Name), QStringLiteral("Status LED: no data"));
-
   OpenPort();
   main->state.resolucija_prebrana = 5;
   main->state.decimalk = 4;
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.what);
-    if (step.status) {
-      Poll(PositionReply(246912, *step.status));
-    } else {
-      main->TimerPosiljajTimer();
-    }
-    ASSERT_EQ(Readout(), step.readout);
-    EXPECT_EQ(AccessibleText(main->pnlAbsPos, QAccessible::Name), Q(Text(u"Position: ") + step.readout));
-    EXPECT_EQ(AccessibleText(main->pnlAbsPos, QAccessible::Value), Q(step.readout));
-    EXPECT_EQ(AccessibleText(main->pnlAbsPos, QAccessible::Description), Q(step.readout));
-    EXPECT_EQ(AccessibleText(main->Panel9, QAccessible::Name), Q(step.error));
-    EXPECT_EQ(AccessibleText(main->Panel4, QAccessible::Name), Q(step.temperature));
-    EXPECT_EQ(AccessibleText(main->shStatusLed, QAccessible::Name), Q(step.led));
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.status);
+    if (s.status >= 0) Poll(PositionReply(246912, static_cast<std::uint16_t>(s.status)));
+    else main->TimerPosiljajTimer();
+    ASSERT_EQ(Readout(), s.readout);
+    EXPECT_EQ(Said(main->pnlAbsPos), Q(Text(u"Position: ") + s.readout));
+    EXPECT_EQ(Said(main->pnlAbsPos, QAccessible::Value), Q(s.readout));
+    EXPECT_EQ(Said(main->pnlAbsPos, QAccessible::Description), Q(s.readout));
+    EXPECT_EQ(Said(main->Panel9), Q(Text(u"9-error") + s.error));
+    EXPECT_EQ(Said(main->Panel4), Q(Text(u"4-temperature") + s.temperature));
+    EXPECT_EQ(Said(main->shStatusLed), Q(Text(u"Status LED: ") + s.led));
   }
 }
 
