@@ -143,6 +143,8 @@ void TMainForm::FormCreate() {
   shStatusLed->setAccessibleName(Text(u"Status LED: ") + LedState(shStatusLed->brushColor()));
 }
 
+void TMainForm::ShowReadoutText(const Text& text) { ShowReadout(*pnlAbsPos, text); }
+
 void TMainForm::pHeadClick() {
   if (FormNastavitve != nullptr) FormNastavitve->ShowAndRaise();
 }
@@ -153,7 +155,7 @@ void TMainForm::Risi() {
   for (int n = 0; n < 10; ++n) ShowIndicator(*StatusPanel(n), StatusPanelColor(n, state.Enkoder_Status));
   UpdateConditionFlags(state);
   ShowLed(*shStatusLed, state.barva_LED);
-  ShowReadout(*pnlAbsPos, ReadoutText(state, formatSettings));
+  ShowReadoutText(ReadoutText(state, formatSettings));
   // The wake compares with the old reference, so it runs before the update.
   ScreenSaverWake(state, services_.clock, services_.screenSaver);
   UpdateMovementReference(state);
@@ -173,7 +175,7 @@ void TMainForm::TimerPosiljajTimer() {
     // Link lost: disconnect, then show the lost link over the closed look.
     settings->CloseComPort();
     state.ComID = kInvalidHandleValue;
-    ShowReadout(*pnlAbsPos, kTextLinkLost);
+    ShowReadoutText(kTextLinkLost);
     ShowLed(*shStatusLed, clGray);
     ShowIndicator(*Panel9, clRed);
     lblCableDisconnected->setVisible(true);
@@ -186,7 +188,7 @@ void TMainForm::TimerPosiljajTimer() {
   // A packet that fails its check changes nothing in the state.
   if (ApplyPositionPacket(DecodePositionPacket(reply), state) != 0) {
     settings->pnlRxPaketek->setColor(clAccentOrange);
-    ShowReadout(*pnlAbsPos, kTextCommError);
+    ShowReadoutText(kTextCommError);
     return;
   }
 

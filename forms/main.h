@@ -63,6 +63,8 @@ class TMainForm : public forms::EventSink {
 
   // Writes the six identification labels, in the order they are always written.
   void ShowIdentification(const IdentificationLabels& labels);
+  // The readout's text, and what it tells assistive technology.
+  void ShowReadoutText(const Text& text);
 
   // The settings window, set when it is created.
   TFormNastavitve* FormNastavitve = nullptr;

@@ -90,7 +90,7 @@ void TFormNastavitve::CloseComPort() {
   comboHitrost->setEnabled(true);
   pnlRxPaketek->setColor(clWhite);
 
-  MainForm->pnlAbsPos->setCaption(kTextNotConnected);
+  MainForm->ShowReadoutText(kTextNotConnected);
   MainForm->ShowIdentification(DisconnectedLabels());
   s.data_unavailable = true;
 }

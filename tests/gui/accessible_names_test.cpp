@@ -41,6 +41,8 @@ TEST_F(WindowsTest, ReadoutIndicatorsAndLedNameWhatTheyShow) {
     EXPECT_EQ(Said(main->Panel4), Q(Text(u"4-temperature") + s.temperature));
     EXPECT_EQ(Said(main->shStatusLed), Q(Text(u"Status LED: ") + s.led));
   }
+  settings->btnComCloseClick();
+  EXPECT_EQ(Said(main->pnlAbsPos), Q(Text(u"Position: ") + Readout()));
 }
 
 }  // namespace
