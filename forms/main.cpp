@@ -16,8 +16,8 @@ namespace {
 // The readout, the indicators and the LED tell assistive technology what they
 // show; each only when what it shows changes, as polls mostly change nothing.
 void NameReadout(forms::Panel& readout, const Text& text) {
+  // Its value is the caption itself (the toolkit's panel reports it).
   readout.setAccessibleName(u"Position: " + text);
-  readout.setAccessibleDescription(text);
 }
 
 // Compared with what is shown, so a caption the settings window wrote is

@@ -13,6 +13,8 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QEvent>
+#include <optional>
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
@@ -74,23 +76,44 @@ class QtControl : public Iface, public QtComponent {
   bool hintShown_;
 };
 
-class QtLabel final : public QtControl<forms::Label, QLabel> {
+class QtLabel final : public QtControl<forms::Label, QLabel>, public QObject {
  public:
-  QtLabel(QLabel* w, const ControlDesign& d) : QtControl(w, d), autoSize_(d.autoSize) { fit(); }
-  Text text() const override { return T(w_->text()); }
+  QtLabel(QLabel* w, const ControlDesign& d) : QtControl(w, d), autoSize_(d.autoSize) {
+    fit();
+    w_->installEventFilter(this);
+  }
+  Text text() const override { return pending_ ? *pending_ : T(w_->text()); }
   void setText(const Text& text) override {
+    // A label nobody sees (the packet counter of the hidden settings window,
+    // on every poll) takes its text when it is shown.
+    if (!w_->isVisible()) {
+      pending_ = text;
+      return;
+    }
+    apply(text);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show && pending_) {
+      const Text text = std::move(*pending_);
+      pending_.reset();
+      apply(text);
+    }
+    return false;
+  }
+
+ private:
+  void apply(const Text& text) {
     const QString t = Q(text);
     if (w_->text() == t) return;  // nothing to lay out or paint again
     w_->setText(t);
     fit();
   }
-
- private:
   // Left and top stay; only this label is measured again.
   void fit() {
     if (autoSize_) w_->resize(w_->sizeHint());
   }
   bool autoSize_;
+  std::optional<Text> pending_;
 };
 
 class QtPanel final : public QtControl<forms::Panel, Panel> {

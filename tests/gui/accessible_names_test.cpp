@@ -36,7 +36,6 @@ TEST_F(WindowsTest, ReadoutIndicatorsAndLedNameWhatTheyShow) {
     ASSERT_EQ(Readout(), s.readout);
     EXPECT_EQ(Said(main->pnlAbsPos), Q(Text(u"Position: ") + s.readout));
     EXPECT_EQ(Said(main->pnlAbsPos, QAccessible::Value), Q(s.readout));
-    EXPECT_EQ(Said(main->pnlAbsPos, QAccessible::Description), Q(s.readout));
     EXPECT_EQ(Said(main->Panel9), Q(Text(u"9-error") + s.error));
     EXPECT_EQ(Said(main->Panel4), Q(Text(u"4-temperature") + s.temperature));
     EXPECT_EQ(Said(main->shStatusLed), Q(Text(u"Status LED: ") + s.led));

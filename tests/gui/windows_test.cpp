@@ -156,8 +156,13 @@ TEST_F(WindowsTest, LabelsGrowWithTheirText) {
   EXPECT_GE(resolution->width(), resolution->sizeHint().width());
   EXPECT_EQ(resolution->pos(), topLeft);
 
+  // Set while its window is hidden, laid out when it is shown.
+  auto* fps = W<QLabel>(settings->lblFPS);
+  settings->lblFPS->setText(u"123\r\n5.0 FPS");
+  EXPECT_EQ(settings->lblFPS->text(), u"123\r\n5.0 FPS");
   settings->ShowAndRaise();
-  QWidget* fps = W(settings->lblFPS);
+  EXPECT_EQ(fps->text(), QStringLiteral("123\r\n5.0 FPS"));
+  EXPECT_EQ(fps->size(), fps->sizeHint());
   settings->lblFPS->setText(u"12345\r\n50.0 FPS");
   EXPECT_GE(fps->width(), fps->sizeHint().width());
   EXPECT_GE(fps->height(), fps->sizeHint().height());
