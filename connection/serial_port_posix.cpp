@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -80,7 +81,11 @@ class PosixSerialPorts final : public SerialPorts {
 
   std::uint32_t QueuedCount(PortHandle h) override {
     int queued = 0;
-    if (ioctl(Fd(h), FIONREAD, &queued) != 0 || queued < 0) return 0;
+    if (ioctl(Fd(h), FIONREAD, &queued) != 0 || queued < 0) queued = 0;
+    // The transactions ask again at once while nothing has come: let the
+    // kernel's tty worker (or a simulator) that delivers the bytes have this
+    // CPU meanwhile, instead of waiting for the end of our time slice.
+    if (queued == 0) sched_yield();
     return static_cast<std::uint32_t>(queued);
   }
 
