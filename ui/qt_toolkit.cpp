@@ -19,10 +19,13 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPalette>
+#include <QMovie>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "forms/placement.h"
@@ -76,6 +79,26 @@ class QtControl : public Iface, public QtComponent {
   bool hintShown_;
 };
 
+}  // namespace
+
+// What QLabel::sizeHint() gives, measured once: sizeHint also works out the
+// minimum size, laying the text out three times on every change. Labels
+// with anything but plain text, no frame and no margins take sizeHint().
+QSize LabelSize(const QLabel& label) {
+  const QString& text = label.text();
+  const bool plain = label.textFormat() == Qt::PlainText ||
+                     (label.textFormat() == Qt::AutoText && !Qt::mightBeRichText(text));
+  if (!plain || !label.pixmap().isNull() || label.movie() != nullptr || label.wordWrap() || label.frameWidth() != 0 || label.margin() != 0 || label.indent() > 0 ||
+      label.contentsMargins() != QMargins() || text.contains(u'&') || label.minimumWidth() > 0) {
+    return label.sizeHint();
+  }
+  const Qt::LayoutDirection direction = text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+  const int flags = int(QStyle::visualAlignment(direction, label.alignment())) & ~(Qt::AlignVCenter | Qt::AlignHCenter);
+  return label.fontMetrics().boundingRect(0, 0, 2000, 2000, flags, text).size().expandedTo(label.minimumSize());
+}
+
+namespace {
+
 class QtLabel final : public QtControl<forms::Label, QLabel>, public QObject {
  public:
   QtLabel(QLabel* w, const ControlDesign& d) : QtControl(w, d), autoSize_(d.autoSize) {
@@ -110,7 +133,7 @@ class QtLabel final : public QtControl<forms::Label, QLabel>, public QObject {
   }
   // Left and top stay; only this label is measured again.
   void fit() {
-    if (autoSize_) w_->resize(w_->sizeHint());
+    if (autoSize_) w_->resize(LabelSize(*w_));
   }
   bool autoSize_;
   std::optional<Text> pending_;

@@ -2,8 +2,11 @@
 // The windows' design tables realised with Qt widgets.
 
 #include <QObject>
+#include <QSize>
 
 #include "forms/services.h"
+
+class QLabel;
 
 class QWidget;
 class QTimer;
@@ -30,5 +33,9 @@ QWidget* WidgetOf(forms::Component* component);
 QWidget* WidgetOf(forms::Window* window);
 QWidget* WidgetOf(forms::RealisedForm& form);
 QTimer* TimerOf(forms::Component* timer);
+
+// The size an auto-sized label takes: what QLabel::sizeHint() gives, for
+// less work.
+QSize LabelSize(const QLabel& label);
 
 }  // namespace tarvex::qtui

@@ -168,6 +168,22 @@ TEST_F(WindowsTest, LabelsGrowWithTheirText) {
   EXPECT_GE(fps->height(), fps->sizeHint().height());
 }
 
+// Labels size themselves with less work than sizeHint(), to the same size.
+TEST_F(WindowsTest, LabelSizeIsTheSizeHintOfEveryLabel) {
+  settings->ShowAndRaise();
+  QList<QLabel*> labels = MainWidget()->findChildren<QLabel*>() + SettingsWidget()->findChildren<QLabel*>();
+  ASSERT_GT(labels.size(), 10);
+  for (QLabel* label : labels) {
+    const QString kept = label->text();
+    for (const char16_t* text : {u"", u"12345\r\n50.0 FPS", u"1\r\n0.0 FPS", u"Resolution: 25.5 \u00B5m",
+                                 u"Ver: 46.1.0.8; PC: bench", u"a && b", u"<b>bold</b>", u"\u05D0\u05D1 12"}) {
+      label->setText(Q(text));
+      EXPECT_EQ(qtui::LabelSize(*label), label->sizeHint()) << label->objectName().toStdString() << " " << U8(text);
+    }
+    label->setText(kept);
+  }
+}
+
 TEST_F(WindowsTest, SettingsWindowFirstShowsCentredThenWhereItWasLeft) {
   settings->ShowAndRaise();
   const QRect mainFrame = MainWidget()->frameGeometry();
