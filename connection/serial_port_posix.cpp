@@ -1,5 +1,5 @@
 #include <fcntl.h>
-#include <sched.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -82,10 +82,15 @@ class PosixSerialPorts final : public SerialPorts {
   std::uint32_t QueuedCount(PortHandle h) override {
     int queued = 0;
     if (ioctl(Fd(h), FIONREAD, &queued) != 0 || queued < 0) queued = 0;
-    // The transactions ask again at once while nothing has come: let the
-    // kernel's tty worker (or a simulator) that delivers the bytes have this
-    // CPU meanwhile, instead of waiting for the end of our time slice.
-    if (queued == 0) sched_yield();
+    if (queued == 0) {
+      // The transactions ask again at once while nothing has come. Waiting
+      // here for the first byte (a millisecond at most, so the deadline
+      // still counts) leaves the CPU to the kernel's tty worker that
+      // delivers the bytes, instead of spinning until our time slice ends.
+      pollfd p{Fd(h), POLLIN, 0};
+      if (poll(&p, 1, 1) > 0 && ioctl(Fd(h), FIONREAD, &queued) != 0) queued = 0;
+      if (queued < 0) queued = 0;
+    }
     return static_cast<std::uint32_t>(queued);
   }
 
