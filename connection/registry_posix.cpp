@@ -153,6 +153,7 @@ struct Line {
   std::size_t begin = 0;  // first byte of the content
   std::size_t end = 0;    // past the content, before the line's CRs and LF
   std::size_t next = 0;   // first byte of the next line
+  bool hasEnd = false;    // ends in a LF (the last line may not)
 };
 
 struct Value {
@@ -240,6 +241,7 @@ void SplitLines(UserFile& f) {
     line.end = e;
     while (line.end > pos && UnitAt(b, f.encoding, line.end - u) == u'\r') line.end -= u;
     line.next = hasEnd ? e + u : b.size();
+    line.hasEnd = hasEnd;
     f.lines.push_back(line);
     if (!hasEnd) break;
     pos = e + u;
@@ -413,12 +415,10 @@ std::string Encode(const UserFile& f, const Text& text) {
 // The file's own line end, taken from its first line that has one.
 std::string LineEnd(const UserFile& f) {
   for (const Line& line : f.lines) {
-    if (line.next > line.end && line.next <= f.bytes.size()) return f.bytes.substr(line.end, line.next - line.end);
+    if (line.hasEnd) return f.bytes.substr(line.end, line.next - line.end);
   }
   return Encode(f, u"\n");
 }
-
-bool HasLineEnd(const Line& line) { return line.next > line.end; }
 
 void AppendQuoted(Text& out, const Text& s) {
   out += u'"';
@@ -478,10 +478,11 @@ void PutDword(UserFile& f, const Text& keyName, const Text& name, std::uint32_t 
   const Line& line = f.lines[after];
   const std::string eol = LineEnd(f);
   const std::string text = Encode(f, DwordLine(name, value));
-  if (HasLineEnd(line)) {
+  if (line.hasEnd) {
     f.bytes.insert(line.next, text + eol);
   } else {
-    f.bytes.insert(line.next, eol + text);
+    // Before whatever trails the last line (a CR, half a UTF-16 unit).
+    f.bytes.insert(line.end, eol + text);
   }
 }
 

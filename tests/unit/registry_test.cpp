@@ -304,6 +304,8 @@ TEST(RegistryUser, WriteChangesOnlyItsOwnValueByteForByte) {
       {"UTF-16 stays UTF-16", utf16(std::string(kHeader) + ours + "\r\n" + three + "\r\n"), 3,
        utf16(std::string(kHeader) + ours + "\r\n" + seven + "\r\n")},
       {"comments, garbage, other types and subkeys", mixed, 3, with7(mixed)},
+      {"UTF-16 without a line end and with half a unit", utf16(ours) + "X", std::nullopt,
+       utf16(ours + "\n" + seven) + "X"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
