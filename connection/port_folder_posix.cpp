@@ -34,35 +34,6 @@ std::optional<std::string> Canonical(const std::string& path) {
   return std::string(real.get());
 }
 
-std::optional<std::string> LinkText(const std::string& path) {
-  std::string buf(256, '\0');
-  for (;;) {
-    const ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
-    if (n < 0) return std::nullopt;
-    if (static_cast<std::size_t>(n) < buf.size()) {
-      buf.resize(static_cast<std::size_t>(n));
-      return buf;
-    }
-    if (buf.size() >= 65536) return std::nullopt;
-    buf.resize(buf.size() * 2);
-  }
-}
-
-// Entry names of a folder other than . and .., sorted; none when it cannot be read.
-std::set<std::string> FolderEntries(const std::string& folder) {
-  std::set<std::string> entries;
-  struct CloseDir {
-    void operator()(DIR* d) const { closedir(d); }
-  };
-  std::unique_ptr<DIR, CloseDir> dir(opendir(folder.c_str()));
-  if (!dir) return entries;
-  while (const dirent* e = readdir(dir.get())) {
-    const std::string name = e->d_name;
-    if (name != "." && name != "..") entries.insert(name);
-  }
-  return entries;
-}
-
 // Port number -> entry name, for every COM<n> entry of the folder.
 std::map<unsigned, std::string> PortEntries(const std::string& folder) {
   std::map<unsigned, std::string> entries;
@@ -84,6 +55,34 @@ std::vector<std::string> SystemSerialDevices() {
 }
 
 }  // namespace
+
+std::optional<std::string> LinkText(const std::string& path) {
+  std::string buf(256, '\0');
+  for (;;) {
+    const ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
+    if (n < 0) return std::nullopt;
+    if (static_cast<std::size_t>(n) < buf.size()) {
+      buf.resize(static_cast<std::size_t>(n));
+      return buf;
+    }
+    if (buf.size() >= 65536) return std::nullopt;
+    buf.resize(buf.size() * 2);
+  }
+}
+
+std::set<std::string> FolderEntries(const std::string& folder) {
+  std::set<std::string> entries;
+  struct CloseDir {
+    void operator()(DIR* d) const { closedir(d); }
+  };
+  std::unique_ptr<DIR, CloseDir> dir(opendir(folder.c_str()));
+  if (!dir) return entries;
+  while (const dirent* e = readdir(dir.get())) {
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") entries.insert(name);
+  }
+  return entries;
+}
 
 std::string ConfigFolder() {
   // XDG: a relative XDG_CONFIG_HOME is invalid and is ignored.

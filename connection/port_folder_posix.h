@@ -3,6 +3,7 @@
 // ports, the encoder simulator and the tests.
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,12 @@ std::optional<unsigned> ParsePortName(std::string_view name);
 
 // PortFolder() + "/COM<n>".
 std::string PortLinkPath(unsigned n);
+
+// What a symbolic link says, as written; nothing when `path` is no link.
+std::optional<std::string> LinkText(const std::string& path);
+
+// Entry names of a folder other than . and .., sorted; none when it cannot be read.
+std::set<std::string> FolderEntries(const std::string& folder);
 
 // The console line for port n that could not be opened: the device its link
 // names, the reason, and for a refused permission what to do about it.

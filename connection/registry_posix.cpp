@@ -1,7 +1,6 @@
 // Linux registry: HKEY_CURRENT_USER lives in user.reg (registry-export format)
 // under the config folder; HKEY_LOCAL_MACHINE holds only the port map.
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -494,14 +493,9 @@ bool IsOurTempName(std::string_view name) {
 // Removes temporary files that an earlier write left behind when it was
 // killed. A live writer holds a lock on its file, so those are kept.
 void RemoveStaleTempFiles(const std::string& folder) {
-  struct CloseDir {
-    void operator()(DIR* d) const { ::closedir(d); }
-  };
-  std::unique_ptr<DIR, CloseDir> dir(::opendir(folder.c_str()));
-  if (!dir) return;
-  while (const dirent* e = ::readdir(dir.get())) {
-    if (!IsOurTempName(e->d_name)) continue;
-    const std::string path = folder + "/" + e->d_name;
+  for (const std::string& name : FolderEntries(folder)) {
+    if (!IsOurTempName(name)) continue;
+    const std::string path = folder + "/" + name;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) continue;
     struct stat st {};

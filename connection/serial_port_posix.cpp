@@ -117,16 +117,11 @@ class PosixSerialPorts final : public SerialPorts {
     const auto [it, fresh] = reported_.try_emplace(portNum, error);
     if (fresh || it->second != error) {
       it->second = error;
-      const std::string line = OpenFailureLine(portNum, LinkTarget(PortLinkPath(portNum)), error) + "\n";
+      const std::string link = PortLinkPath(portNum);
+      const std::string line = OpenFailureLine(portNum, LinkText(link).value_or(link), error) + "\n";
       (void)!write(STDERR_FILENO, line.data(), line.size());
     }
     return kInvalidHandleValue;
-  }
-
-  static std::string LinkTarget(const std::string& link) {
-    char buf[4096];
-    const ssize_t n = readlink(link.c_str(), buf, sizeof buf);
-    return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : link;
   }
 
   // A driver that refuses keeps its own latency; the port works either way.
