@@ -46,9 +46,8 @@ class Control : public Component {
   virtual Text hint() const = 0;
   // Whether the hint is shown stays as designed.
   virtual void setHint(const Text& hint) = 0;
-  // What assistive technology announces; toolkits without it ignore these.
+  // What assistive technology announces; toolkits without it ignore it.
   virtual void setAccessibleName(const Text& /*name*/) {}
-  virtual void setAccessibleDescription(const Text& /*description*/) {}
 };
 
 // Labels and static texts; they size themselves to their text where the

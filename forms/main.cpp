@@ -20,14 +20,6 @@ void NameReadout(forms::Panel& readout, const Text& text) {
   readout.setAccessibleName(u"Position: " + text);
 }
 
-// Compared with what is shown, so a caption the settings window wrote is
-// replaced too.
-void ShowReadout(forms::Panel& readout, const Text& text) {
-  if (readout.caption() == text) return;
-  readout.setCaption(text);
-  NameReadout(readout, text);
-}
-
 // An indicator is grey while its bit is clear and coloured while it is set;
 // the button face it starts with tells neither.
 void NameIndicator(forms::Panel& indicator) {
@@ -52,10 +44,12 @@ const char16_t* LedState(TColor color) {
   }
 }
 
+void NameLed(forms::Shape& led) { led.setAccessibleName(Text(u"Status LED: ") + LedState(led.brushColor())); }
+
 void ShowLed(forms::Shape& led, TColor color) {
   if (led.brushColor() == color) return;
   led.setBrushColor(color);
-  led.setAccessibleName(Text(u"Status LED: ") + LedState(color));
+  NameLed(led);
 }
 
 }  // namespace
@@ -140,10 +134,16 @@ void TMainForm::FormCreate() {
   state.Nicla = 0;
   NameReadout(*pnlAbsPos, pnlAbsPos->caption());
   for (int n = 0; n < 10; ++n) NameIndicator(*StatusPanel(n));
-  shStatusLed->setAccessibleName(Text(u"Status LED: ") + LedState(shStatusLed->brushColor()));
+  NameLed(*shStatusLed);
 }
 
-void TMainForm::ShowReadoutText(const Text& text) { ShowReadout(*pnlAbsPos, text); }
+// Compared with what is shown, so a caption the settings window wrote is
+// replaced too.
+void TMainForm::ShowReadoutText(const Text& text) {
+  if (pnlAbsPos->caption() == text) return;
+  pnlAbsPos->setCaption(text);
+  NameReadout(*pnlAbsPos, text);
+}
 
 void TMainForm::pHeadClick() {
   if (FormNastavitve != nullptr) FormNastavitve->ShowAndRaise();

@@ -70,7 +70,6 @@ class QtControl : public Iface, public QtComponent {
     if (HintOf(w_) != Q(hint)) SetHint(w_, Q(hint), hintShown_);
   }
   void setAccessibleName(const Text& name) override { w_->setAccessibleName(Q(name)); }
-  void setAccessibleDescription(const Text& description) override { w_->setAccessibleDescription(Q(description)); }
 
  protected:
   W* w_;
