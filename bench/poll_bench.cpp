@@ -9,7 +9,9 @@
 // memory. One more row polls a simulator that answers 16 ms late, like a USB
 // adapter at its default latency.
 //
-//   build/plain/bench/bench_poll_bench [seconds-per-row]
+//   build/plain/bench/bench_poll_bench [seconds-per-row [rows]]
+//
+// `rows` picks rows by number, counted from 1 in the order printed: "4,8".
 //
 // Set QT_QPA_PLATFORM=xcb (with a display) to measure under X; the default is
 // offscreen.
@@ -214,7 +216,6 @@ class TimingApplication : public QApplication {
 class TimedPorts final : public SerialPorts {
  public:
   explicit TimedPorts(std::unique_ptr<SerialPorts> ports) : p_(std::move(ports)) {}
-  std::vector<double>* transactions = nullptr;
 
   PortHandle Open(std::uint8_t n, std::uint32_t baud) override { return p_->Open(n, baud); }
   void Close(PortHandle h) override { p_->Close(h); }
@@ -233,12 +234,11 @@ class TimedPorts final : public SerialPorts {
   }
   std::uint32_t GetTickCount() override { return p_->GetTickCount(); }
 
-  // After a cycle: the transaction's share of it.
-  void EndCycle() {
-    if (transactions != nullptr && last_ > started_) {
-      transactions->push_back(std::chrono::duration<double, std::micro>(last_ - started_).count());
-    }
+  // After a cycle: the transaction's share of it, in microseconds.
+  double EndCycle() {
+    const double us = last_ > started_ ? std::chrono::duration<double, std::micro>(last_ - started_).count() : 0.0;
     started_ = last_ = {};
+    return us;
   }
 
  private:
@@ -307,14 +307,16 @@ int main(int argc, char** argv) {
   TFormNastavitve& settings = *settingsForm;
   settings.ShowAndRaise();
 
-  // The cycle, timed around the handler the poll timer runs. While pairing,
-  // a bare transaction follows each cycle half an interval later.
+  // The cycle, timed around the handler the poll timer runs, and its cost
+  // beyond the transaction in it. While pairing, a bare transaction of one
+  // kind follows each cycle half an interval later; the two kinds are paired
+  // in turn, as one disturbs the other when they share an interval.
   std::vector<double> cycles;
-  std::vector<double> transactions;
+  std::vector<double> beyond;
   std::vector<double> repaints;
-  std::vector<double> bare, bareWaiting;
-  bool pairing = false;
-  ports->transactions = &transactions;
+  std::vector<double> bare;
+  enum class Pairing { Off, Waiting, Spinning };
+  Pairing pairing = Pairing::Off;
   QTimer* poll = qtui::TimerOf(main.TimerPosiljaj);
   QObject::disconnect(poll, &QTimer::timeout, nullptr, nullptr);
   std::vector<Clock::time_point> packets;  // when each good packet was counted
@@ -322,18 +324,17 @@ int main(int argc, char** argv) {
     const auto t0 = Clock::now();
     const std::int32_t before = main.state.StevecPaketov;
     main.Handle("TimerPosiljajTimer");
-    cycles.push_back(MicrosSince(t0));
-    if (main.state.StevecPaketov != before && !pairing) packets.push_back(t0);
-    ports->EndCycle();
-    if (!pairing) return;
-    // Both kinds of bare transaction, a third and two thirds of an interval on.
-    for (const bool wait : {false, true}) {
-      QTimer::singleShot(main.TimerPosiljaj->interval() * (wait ? 2 : 1) / 3, Qt::PreciseTimer, [&, wait] {
-        if (!pairing || main.state.ComID == kInvalidHandleValue) return;
-        const auto t1 = Clock::now();
-        if (BareTransaction(static_cast<int>(main.state.ComID), wait)) (wait ? bareWaiting : bare).push_back(MicrosSince(t1));
-      });
-    }
+    const double cycle = MicrosSince(t0);
+    cycles.push_back(cycle);
+    if (const double transaction = ports->EndCycle(); transaction > 0) beyond.push_back(cycle - transaction);
+    if (main.state.StevecPaketov != before && pairing == Pairing::Off) packets.push_back(t0);
+    if (pairing == Pairing::Off) return;
+    const bool wait = pairing == Pairing::Waiting;
+    QTimer::singleShot(main.TimerPosiljaj->interval() / 2, Qt::PreciseTimer, [&, wait] {
+      if (pairing != (wait ? Pairing::Waiting : Pairing::Spinning) || main.state.ComID == kInvalidHandleValue) return;
+      const auto t1 = Clock::now();
+      if (BareTransaction(static_cast<int>(main.state.ComID), wait)) bare.push_back(MicrosSince(t1));
+    });
   });
 
   std::vector<Row> rows;
@@ -342,18 +343,35 @@ int main(int argc, char** argv) {
   }
   rows.push_back({"service", "pty", 3, &fast, true});
   rows.push_back({"service", "pty, replies 16 ms late", 3, &slow});
+  if (argc > 2) {
+    std::vector<Row> picked;
+    for (const char* p = argv[2]; *p != '\0';) {
+      char* end = nullptr;
+      const long n = std::strtol(p, &end, 10);
+      if (end == p || n < 1 || n > static_cast<long>(rows.size())) {
+        std::fprintf(stderr, "rows: numbers from 1 to %zu, separated by commas\n", rows.size());
+        return 2;
+      }
+      picked.push_back(rows[static_cast<std::size_t>(n - 1)]);
+      p = *end == ',' ? end + 1 : end;
+    }
+    rows = picked;
+  }
 
   std::printf("Encoder simulator on COM%d (and COM%d answering 16 ms late), %s, %.1f s per row, platform %s\n\n",
               fast.port, slow.port, fast.realTime ? "at real-time priority" : "at normal priority", seconds,
               qPrintable(QGuiApplication::platformName()));
   std::printf("| screen-saver bus | adapter | settings window | rate | timer allows /s | achieved /s | achieved %% | cycle median us | "
-              "cycle p99 us | repaint median us | repaint p99 us | CPU %% | context switches /s | "
-              "paired: bare spinning median us | paired: bare waiting median us | paired: cycle median us | "
-              "cycle / faster bare |\n");
-  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+              "cycle p99 us | cycle beyond its transaction median us | repaint median us | repaint p99 us | CPU %% | "
+              "context switches /s | paired with waiting: bare median us | cycle median us | paired with spinning: "
+              "bare median us | cycle median us | cycle / faster bare |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
 
   struct Measured {
-    double achieved, cycleMedian, cycleP99, repaintMedian, repaintP99, cpu, switches;
+    double achieved, cycleMedian, cycleP99, beyondMedian, repaintMedian, repaintP99, cpu, switches;
+  };
+  struct Paired {
+    double bare, cycle;
   };
   std::size_t next = 0;
   std::function<void()> runRow;
@@ -386,6 +404,7 @@ int main(int argc, char** argv) {
     // Settle for one second, then measure the program alone.
     QTimer::singleShot(1000, [&, row, interval] {
       cycles.clear();
+      beyond.clear();
       repaints.clear();
       packets.clear();
       app.repaints = &repaints;
@@ -400,29 +419,36 @@ int main(int argc, char** argv) {
         const Measured m{span > 0 ? static_cast<double>(packets.size() - 1) / span : 0.0,
                          Percentile(cycles, 0.5),
                          Percentile(cycles, 0.99),
+                         Percentile(beyond, 0.5),
                          Percentile(repaints, 0.5),
                          Percentile(repaints, 0.99),
                          100.0 * (u1.cpuSeconds - u0.cpuSeconds) / wall,
                          static_cast<double>(u1.switches - u0.switches) / wall};
-        // Then paired with the bare transaction on the same descriptor.
+        // Then paired with each kind of bare transaction on the same descriptor.
         cycles.clear();
         bare.clear();
-        bareWaiting.clear();
-        pairing = true;
+        pairing = Pairing::Waiting;
         QTimer::singleShot(static_cast<int>(seconds * 1000), [&, row, interval, m] {
-          pairing = false;
-          const double allows = 1000.0 / interval;
-          const double spinning = Percentile(bare, 0.5), waiting = Percentile(bareWaiting, 0.5);
-          const double bareMedian = std::min(spinning, waiting);
-          const double pairedCycle = Percentile(cycles, 0.5);
-          std::printf("| %s | %s | %s | %s | %.1f | %.1f | %.1f | %.0f | %.0f | %.0f | %.0f | %.1f | %.0f | %.0f | %.0f | %.0f | %.2f |\n",
-                      row.bus.c_str(), row.adapter.c_str(), row.settingsShown ? "shown" : "hidden", U8(settings.comboRefresh->itemText(row.rateItem)).c_str(),
-                      allows, m.achieved, 100.0 * m.achieved / allows, m.cycleMedian, m.cycleP99, m.repaintMedian,
-                      m.repaintP99, m.cpu, m.switches, spinning, waiting, pairedCycle,
-                      bareMedian > 0 ? pairedCycle / bareMedian : 0.0);
-          std::fflush(stdout);
-          settings.Handle("btnComCloseClick");
-          QTimer::singleShot(200, runRow);
+          const Paired waiting{Percentile(bare, 0.5), Percentile(cycles, 0.5)};
+          cycles.clear();
+          bare.clear();
+          pairing = Pairing::Spinning;
+          QTimer::singleShot(static_cast<int>(seconds * 1000), [&, row, interval, m, waiting] {
+            pairing = Pairing::Off;
+            const Paired spinning{Percentile(bare, 0.5), Percentile(cycles, 0.5)};
+            const Paired& faster = spinning.bare > 0 && spinning.bare < waiting.bare ? spinning : waiting;
+            const double allows = 1000.0 / interval;
+            std::printf("| %s | %s | %s | %s | %.1f | %.1f | %.1f | %.0f | %.0f | %.0f | %.0f | %.0f | %.1f | %.0f | %.0f | %.0f "
+                        "| %.0f | %.0f | %.2f |\n",
+                        row.bus.c_str(), row.adapter.c_str(), row.settingsShown ? "shown" : "hidden",
+                        U8(settings.comboRefresh->itemText(row.rateItem)).c_str(), allows, m.achieved,
+                        100.0 * m.achieved / allows, m.cycleMedian, m.cycleP99, m.beyondMedian, m.repaintMedian,
+                        m.repaintP99, m.cpu, m.switches, waiting.bare, waiting.cycle, spinning.bare, spinning.cycle,
+                        faster.bare > 0 ? faster.cycle / faster.bare : 0.0);
+            std::fflush(stdout);
+            settings.Handle("btnComCloseClick");
+            QTimer::singleShot(200, runRow);
+          });
         });
       });
     });

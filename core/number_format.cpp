@@ -21,6 +21,116 @@ static_assert(std::numeric_limits<long double>::digits == 64,
 namespace {
 
 constexpr int kSignificant = 18;
+static_assert(kSignificant == SignificantDigits::kCount);
+
+__extension__ typedef unsigned __int128 Wide;  // GCC and Clang on x86-64
+
+// The C library's answer, for values outside what the exact path holds.
+SignificantDigits ByPrintf(long double magnitude) {
+  SignificantDigits s;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*Le", kSignificant - 1, magnitude);
+  std::size_t n = 0;
+  for (const char* p = buf; *p != '\0' && *p != 'e'; ++p) {
+    if (*p >= '0' && *p <= '9' && n < s.digits.size()) s.digits[n++] = static_cast<std::uint8_t>(*p - '0');
+  }
+  const char* e = std::strchr(buf, 'e');
+  s.exp10 = e != nullptr ? std::atoi(e + 1) : 0;
+  return s;
+}
+
+}  // namespace
+
+// The value is mantissa x 2^shift exactly; as a whole number B = mantissa x
+// 2^shift, or B = mantissa x 5^-shift with -shift decimal places, every
+// digit of it can be written out and rounded once, to nearest with ties to
+// even, as printf does. Presenting a packet formats twice, and printf's long
+// double path is many times the size of this.
+SignificantDigits ToSignificantDigits(long double magnitude) {
+  constexpr int kLimbs = 8;           // B < 2^512
+  constexpr int kMaxShift = 64 * 6;   // mantissa < 2^64, so B < 2^448
+  constexpr int kMaxPlaces = 190;     // 5^190 < 2^442, so B < 2^506
+  int exp2 = 0;
+  const long double fraction = std::frexp(magnitude, &exp2);  // in [0.5, 1)
+  if (!(fraction >= 0.5L && fraction < 1.0L)) return ByPrintf(magnitude);
+  const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 64));
+  const int shift = exp2 - 64;
+  if (shift > kMaxShift || -shift > kMaxPlaces) return ByPrintf(magnitude);
+
+  std::uint64_t limb[kLimbs] = {mantissa};  // least significant first
+  int used = 1;
+  int places = 0;
+  if (shift > 0) {
+    const int whole = shift / 64, bits = shift % 64;
+    std::uint64_t carry = 0;
+    for (int i = 0; i < used; ++i) {
+      const std::uint64_t v = limb[i];
+      limb[i] = bits == 0 ? v : (v << bits) | carry;
+      carry = bits == 0 ? 0 : v >> (64 - bits);
+    }
+    if (carry != 0) limb[used++] = carry;
+    for (int i = used - 1; i >= 0; --i) limb[i + whole] = limb[i];
+    for (int i = 0; i < whole; ++i) limb[i] = 0;
+    used += whole;
+  } else if (shift < 0) {
+    places = -shift;
+    for (int left = places; left > 0;) {
+      const int step = left < 27 ? left : 27;  // 5^27 < 2^64
+      std::uint64_t factor = 1;
+      for (int i = 0; i < step; ++i) factor *= 5;
+      left -= step;
+      std::uint64_t carry = 0;
+      for (int i = 0; i < used; ++i) {
+        const Wide v = static_cast<Wide>(limb[i]) * factor + carry;
+        limb[i] = static_cast<std::uint64_t>(v);
+        carry = static_cast<std::uint64_t>(v >> 64);
+      }
+      if (carry != 0) limb[used++] = carry;
+    }
+  }
+
+  // Every digit of B, least significant first, 19 at a time.
+  constexpr std::uint64_t kChunk = 10000000000000000000ull;  // 10^19
+  std::uint8_t digits[kLimbs * 20 + 19];
+  int count = 0;
+  while (used > 0) {
+    std::uint64_t rest = 0;
+    for (int i = used - 1; i >= 0; --i) {
+      const Wide v = (static_cast<Wide>(rest) << 64) | limb[i];
+      limb[i] = static_cast<std::uint64_t>(v / kChunk);
+      rest = static_cast<std::uint64_t>(v % kChunk);
+    }
+    while (used > 0 && limb[used - 1] == 0) --used;
+    for (int i = 0; i < 19; ++i, rest /= 10) digits[count++] = static_cast<std::uint8_t>(rest % 10);
+  }
+  while (count > 1 && digits[count - 1] == 0) --count;
+
+  SignificantDigits s;
+  s.exp10 = count - 1 - places;
+  const int top = count - 1;
+  for (int i = 0; i < kSignificant; ++i) s.digits[i] = top - i >= 0 ? digits[top - i] : 0;
+  if (count > kSignificant) {
+    const int next = top - kSignificant;  // the first digit dropped
+    bool up = digits[next] > 5;
+    if (digits[next] == 5) {
+      for (int i = next - 1; i >= 0 && !up; --i) up = digits[i] != 0;
+      if (!up) up = s.digits[kSignificant - 1] % 2 != 0;  // a tie goes to even
+    }
+    if (up) {
+      int i = kSignificant - 1;
+      for (; i >= 0 && s.digits[i] == 9; --i) s.digits[i] = 0;
+      if (i >= 0) {
+        ++s.digits[i];
+      } else {
+        s.digits[0] = 1;
+        ++s.exp10;
+      }
+    }
+  }
+  return s;
+}
+
+namespace {
 
 // Decimal digits of |value| to 18 significant places: value = 0.d1d2.. x 10^(exp10+1).
 struct Decimal {
@@ -31,13 +141,9 @@ struct Decimal {
 Decimal ToDecimal(long double magnitude) {
   Decimal d;
   if (magnitude == 0.0L) return d;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*Le", kSignificant - 1, magnitude);
-  for (const char* p = buf; *p != '\0' && *p != 'e'; ++p) {
-    if (*p >= '0' && *p <= '9') d.digits.push_back(*p - '0');
-  }
-  const char* e = std::strchr(buf, 'e');
-  d.exp10 = e != nullptr ? std::atoi(e + 1) : 0;
+  const SignificantDigits s = ToSignificantDigits(magnitude);
+  d.digits.assign(s.digits.begin(), s.digits.end());
+  d.exp10 = s.exp10;
   return d;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // Decimal text of a real number, in the two styles the windows use.
 
+#include <array>
+#include <cstdint>
+
 #include "core/types.h"
 
 namespace tarvex {
@@ -21,5 +24,14 @@ enum class FloatStyle {
 // `precision` integer digits switch to scientific notation.
 Text FormatFloat(long double value, FloatStyle style, int precision, int digits,
                  const FormatSettings& settings);
+
+// The 18 significant decimal digits of a positive finite value, rounded to
+// nearest with ties to even: what printf("%.17Le") writes.
+struct SignificantDigits {
+  static constexpr int kCount = 18;
+  std::array<std::uint8_t, kCount> digits{};  // most significant first
+  int exp10 = 0;                             // power of ten of digits[0]
+};
+SignificantDigits ToSignificantDigits(long double magnitude);
 
 }  // namespace tarvex

@@ -61,6 +61,8 @@ class Label : public Control {
 class Panel : public Control {
  public:
   virtual Text caption() const = 0;
+  // Asked on every poll; a toolkit may answer without copying the caption.
+  virtual bool showsCaption(const Text& caption) const { return this->caption() == caption; }
   virtual void setCaption(const Text& caption) = 0;
   virtual TColor color() const = 0;
   virtual void setColor(TColor color) = 0;

@@ -140,7 +140,7 @@ void TMainForm::FormCreate() {
 // Compared with what is shown, so a caption the settings window wrote is
 // replaced too.
 void TMainForm::ShowReadoutText(const Text& text) {
-  if (pnlAbsPos->caption() == text) return;
+  if (pnlAbsPos->showsCaption(text)) return;
   pnlAbsPos->setCaption(text);
   NameReadout(*pnlAbsPos, text);
 }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QPointer>
@@ -129,10 +130,10 @@ QRect Panel::textRect() const { return bevel_ == Bevel::Lowered ? rect().adjuste
 // Above this pixel size Qt draws glyphs from their outlines on every paint.
 constexpr int kLargestCachedGlyph = 64;
 
-QRegion Panel::layoutCaption() {
+QRect Panel::layoutCaption() {
   if (font().pixelSize() <= kLargestCachedGlyph) {
     glyphs_.reset();
-    return QRegion(rect());
+    return rect();
   }
   if (!glyphs_) glyphs_ = std::make_unique<GlyphText>();
   return glyphs_->setText(caption_, font(), textRect(), textColor_);
@@ -152,7 +153,7 @@ void Panel::resizeEvent(QResizeEvent* event) {
   layoutCaption();
 }
 
-void Panel::paintEvent(QPaintEvent*) {
+void Panel::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   const QRect r = rect();
   p.fillRect(r, ColorFromTColor(color_));
@@ -168,7 +169,7 @@ void Panel::paintEvent(QPaintEvent*) {
   }
   if (caption_.isEmpty()) return;
   if (glyphs_ && glyphs_->composed()) {
-    glyphs_->draw(p);
+    glyphs_->draw(p, event->rect());
     return;
   }
   p.setFont(font());

@@ -69,7 +69,7 @@ class Panel : public QWidget {
   QRect textRect() const;
   QColor captionColor() const;
   // Lays the caption out again; returns what has to be painted anew.
-  QRegion layoutCaption();
+  QRect layoutCaption();
 
   TColor color_ = clBtnFace;
   QString caption_;

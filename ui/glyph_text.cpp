@@ -34,8 +34,21 @@ bool PlainLeftToRight(char16_t c) {
 
 }  // namespace
 
+void GlyphText::Reset() {
+  tiles_.clear();
+  placed_.clear();
+  before_.clear();
+  shaped_.clear();
+  pairs_.clear();
+  outlines_.clear();
+  raw_ = QRawFont();
+  text_.clear();
+  rect_ = QRect();
+  composed_ = false;
+}
+
 const GlyphText::Shaped& GlyphText::ShapedPair(char16_t c, char16_t next) {
-  const auto key = std::make_pair(c, next);
+  const std::uint32_t key = std::uint32_t{c} << 16 | next;
   if (const auto it = pairs_.find(key); it != pairs_.end()) return it->second;
   Shaped shaped;
   QString pair{QChar(c)};
@@ -53,84 +66,99 @@ const GlyphText::Shaped& GlyphText::ShapedPair(char16_t c, char16_t next) {
     if (!raw_.isValid()) raw_ = runs[0].rawFont();
     ascent64_ = qRound64(line.ascent() * 64);
     descent64_ = qRound64(line.descent() * 64);
+    auto outline = outlines_.find(shaped.glyph);
+    if (outline == outlines_.end()) outline = outlines_.emplace(shaped.glyph, raw_.pathForGlyph(shaped.glyph)).first;
+    shaped.outline = &outline->second;
+    shaped.bounds = outline->second.boundingRect();
+    shaped.blank = outline->second.isEmpty();
   }
   return pairs_.emplace(key, shaped).first->second;
 }
 
-QRegion GlyphText::setText(const QString& text, const QFont& font, const QRect& rect, const QColor& color) {
+QRect GlyphText::setText(const QString& text, const QFont& font, const QRect& rect, const QColor& color) {
   if (font != font_ || color != color_) {
-    tiles_.clear();
-    outlines_.clear();
-    pairs_.clear();
-    raw_ = QRawFont();
+    Reset();
     font_ = font;
     color_ = color;
   }
-  const std::vector<Placed> before = placed_;
-  const bool wasComposed = composed_;
-  placed_.clear();
+  // A readout mostly changes in its last digits: the characters before the
+  // first change keep their shaping, but for the last of them, whose
+  // kerning with the next one may change.
+  const qsizetype common = std::min(text.size(), text_.size());
+  qsizetype same = 0;
+  while (same < common && text[same] == text_[same]) ++same;
+  if (same == text.size() && same == text_.size() && rect == rect_ && !rect.isNull()) return {};
+  shaped_.resize(std::min<std::size_t>(shaped_.size(), same > 0 ? static_cast<std::size_t>(same - 1) : 0));
+  text_ = text;
+  rect_ = rect;
 
   // Shaped pair by pair: a line of digits, signs and separators shapes the
   // same as its pairs do, without shaping the whole text on every packet.
-  std::vector<Shaped> glyphs;
-  std::int64_t width64 = 0;
   bool ok = !text.isEmpty();
-  for (qsizetype i = 0; ok && i < text.size(); ++i) {
+  for (auto i = static_cast<qsizetype>(shaped_.size()); ok && i < text.size(); ++i) {
     const char16_t c = text[i].unicode();
     const char16_t next = i + 1 < text.size() ? text[i + 1].unicode() : 0;
     ok = PlainLeftToRight(c);
     if (!ok) break;
     const Shaped& shaped = ShapedPair(c, next);
     ok = shaped.ok;
-    glyphs.push_back(shaped);
-    width64 += shaped.advance64;
+    if (ok) shaped_.push_back(&shaped);
   }
+  std::int64_t width64 = 0;
+  for (const Shaped* s : shaped_) width64 += s->advance64;
+
+  const bool wasComposed = composed_;
   composed_ = ok && raw_.isValid() && width64 <= rect.width() * std::int64_t{64} &&
               ascent64_ + descent64_ <= rect.height() * std::int64_t{64};
+  before_.swap(placed_);
+  placed_.clear();
   if (composed_) {
     // Centred in 1/64 pixel units with truncating division, as drawText does.
     std::int64_t x64 = rect.x() * std::int64_t{64} + (rect.width() * std::int64_t{64} - width64) / 2;
     const std::int64_t y64 =
         rect.y() * std::int64_t{64} + (rect.height() * std::int64_t{64} - (ascent64_ + descent64_)) / 2 + ascent64_;
-    for (const Shaped& g : glyphs) {
-      if (outlines_.find(g.glyph) == outlines_.end()) outlines_.emplace(g.glyph, raw_.pathForGlyph(g.glyph));
-      placed_.push_back({g.glyph, x64, y64});
-      x64 += g.advance64;
+    for (const Shaped* s : shaped_) {
+      placed_.push_back({s, s->glyph, x64, y64});
+      x64 += s->advance64;
     }
   }
 
-  if (!composed_ || !wasComposed) return QRegion(rect);
-  std::vector<Placed> gone;
-  for (const Placed& p : before) {
-    if (std::find(placed_.begin(), placed_.end(), p) == placed_.end()) gone.push_back(p);
+  if (!composed_ || !wasComposed) return rect;
+  // A glyph that stays where it was keeps its picture and its pixels.
+  QRect dirty;
+  for (Placed& p : placed_) {
+    if (const auto was = std::find(before_.begin(), before_.end(), p); was != before_.end()) {
+      p.tile = was->tile;
+    } else {
+      dirty |= Covered(p);
+    }
   }
-  std::vector<Placed> come;
-  for (const Placed& p : placed_) {
-    if (std::find(before.begin(), before.end(), p) == before.end()) come.push_back(p);
+  for (const Placed& p : before_) {
+    if (std::find(placed_.begin(), placed_.end(), p) == placed_.end()) dirty |= Covered(p);
   }
-  return QRegion(Covered(gone) | Covered(come));
+  return dirty;
 }
 
-QRect GlyphText::Covered(const std::vector<Placed>& glyphs) const {
-  QRect region;
-  for (const Placed& p : glyphs) {
-    const auto it = outlines_.find(p.glyph);
-    if (it == outlines_.end()) continue;
-    region |= it->second.boundingRect().translated(static_cast<qreal>(p.x64) / 64.0, static_cast<qreal>(p.y64) / 64.0)
-                  .toAlignedRect()
-                  .adjusted(-1, -1, 1, 1);
-  }
-  return region;
+QRect GlyphText::Covered(const Placed& p) {
+  return p.shaped->bounds.translated(static_cast<qreal>(p.x64) / 64.0, static_cast<qreal>(p.y64) / 64.0)
+      .toAlignedRect()
+      .adjusted(-1, -1, 1, 1);
 }
 
-const GlyphText::Tile& GlyphText::TileFor(const Placed& placed, const QPainterPath& outline) {
+void GlyphText::ForgetTiles() {
+  tiles_.clear();
+  for (Placed& p : placed_) p.tile = nullptr;
+  for (Placed& p : before_) p.tile = nullptr;
+}
+
+const GlyphText::Tile& GlyphText::TileFor(const Placed& placed) {
   const Key key{placed.glyph, placed.x64, placed.y64};
   if (const auto it = tiles_.find(key); it != tiles_.end()) return it->second;
-  if (tiles_.size() >= kMaxTiles) tiles_.clear();
+  if (tiles_.size() >= kMaxTiles) ForgetTiles();
   // Rendered where it will be drawn, into a picture shifted by whole pixels
   // only, so the rasteriser sees the same coordinates as drawText would.
   const QPainterPath path =
-      outline.translated(static_cast<qreal>(placed.x64) / 64.0, static_cast<qreal>(placed.y64) / 64.0);
+      placed.shaped->outline->translated(static_cast<qreal>(placed.x64) / 64.0, static_cast<qreal>(placed.y64) / 64.0);
   const QRect bounds = path.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
   QImage picture(bounds.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
   picture.fill(Qt::transparent);
@@ -143,12 +171,11 @@ const GlyphText::Tile& GlyphText::TileFor(const Placed& placed, const QPainterPa
   return tiles_.emplace(key, Tile{std::move(picture), bounds.topLeft()}).first->second;
 }
 
-void GlyphText::draw(QPainter& painter) {
-  for (const Placed& p : placed_) {
-    const auto outline = outlines_.find(p.glyph);
-    if (outline == outlines_.end() || outline->second.isEmpty()) continue;  // spaces
-    const Tile& tile = TileFor(p, outline->second);
-    painter.drawImage(tile.topLeft, tile.picture);
+void GlyphText::draw(QPainter& painter, const QRect& area) {
+  for (Placed& p : placed_) {
+    if (p.shaped->blank) continue;
+    if (p.tile == nullptr) p.tile = &TileFor(p);
+    if (p.tile->rect().intersects(area)) painter.drawImage(p.tile->topLeft, p.tile->picture);
   }
 }
 

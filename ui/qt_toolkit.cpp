@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <vector>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -52,10 +54,47 @@ class QtComponent {
   virtual QObject* object() const = 0;
 };
 
+// Accessible names set while no assistive technology listens, handed over
+// when one comes: setting a widget's name costs the poll cycle a lookup of
+// its accessible interface even then.
+class NameHolder {
+ public:
+  virtual void applyPendingName() = 0;
+
+ protected:
+  ~NameHolder() = default;
+};
+
+class PendingNames final : public QAccessible::ActivationObserver {
+ public:
+  static PendingNames& Get() {
+    static auto* names = [] {
+      auto* n = new PendingNames;  // lives as long as the program
+      QAccessible::installActivationObserver(n);
+      return n;
+    }();
+    return *names;
+  }
+  void Add(NameHolder* holder) { waiting_.push_back(holder); }
+  void Remove(NameHolder* holder) { std::erase(waiting_, holder); }
+  void accessibilityActiveChanged(bool active) override {
+    if (!active) return;
+    std::vector<NameHolder*> now;
+    now.swap(waiting_);
+    for (NameHolder* holder : now) holder->applyPendingName();
+  }
+
+ private:
+  std::vector<NameHolder*> waiting_;
+};
+
 template <class Iface, class W>
-class QtControl : public Iface, public QtComponent {
+class QtControl : public Iface, public QtComponent, public NameHolder {
  public:
   QtControl(W* widget, const ControlDesign& design) : w_(widget), hintShown_(design.hintShown) {}
+  ~QtControl() override {
+    if (pendingName_) PendingNames::Get().Remove(this);
+  }
 
   QObject* object() const override { return w_; }
   // The control's own flags, not what its parents make of them.
@@ -69,13 +108,27 @@ class QtControl : public Iface, public QtComponent {
   void setHint(const Text& hint) override {
     if (HintOf(w_) != Q(hint)) SetHint(w_, Q(hint), hintShown_);
   }
-  void setAccessibleName(const Text& name) override { w_->setAccessibleName(Q(name)); }
+  void setAccessibleName(const Text& name) override {
+    if (QAccessible::isActive()) {
+      if (pendingName_) PendingNames::Get().Remove(this);
+      pendingName_.reset();
+      w_->setAccessibleName(Q(name));
+      return;
+    }
+    if (!pendingName_) PendingNames::Get().Add(this);
+    pendingName_ = name;
+  }
+  void applyPendingName() override {
+    if (pendingName_) w_->setAccessibleName(Q(*pendingName_));
+    pendingName_.reset();
+  }
 
  protected:
   W* w_;
 
  private:
   bool hintShown_;
+  std::optional<Text> pendingName_;
 };
 
 }  // namespace
@@ -142,6 +195,9 @@ class QtPanel final : public QtControl<forms::Panel, Panel> {
  public:
   using QtControl::QtControl;
   Text caption() const override { return T(w_->caption()); }
+  bool showsCaption(const Text& caption) const override {
+    return QStringView(w_->caption()) == QStringView(caption.data(), static_cast<qsizetype>(caption.size()));
+  }
   void setCaption(const Text& caption) override { w_->setCaption(Q(caption)); }
   TColor color() const override { return w_->color(); }
   void setColor(TColor color) override { w_->setColor(color); }

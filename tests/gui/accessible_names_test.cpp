@@ -8,7 +8,10 @@
 namespace tarvex::testing {
 namespace {
 
+// Names are handed to the widgets when assistive technology comes, as
+// here, on each question.
 QString Said(forms::Component* control, QAccessible::Text which = QAccessible::Name) {
+  QAccessible::setActive(true);
   QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(W(control));
   return iface != nullptr ? iface->text(which) : QStringLiteral("<none>");
 }

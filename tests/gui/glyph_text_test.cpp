@@ -43,7 +43,7 @@ TEST(GlyphText, ComposesTheSamePixelsAsDrawText) {
       {
         QPainter p(&composed);
         if (composer.composed()) {
-          composer.draw(p);
+          composer.draw(p, composed.rect());
         } else {
           p.setFont(font);
           p.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, caption);
@@ -62,14 +62,51 @@ TEST(GlyphText, ReportsOnlyTheChangedGlyphsAsDirty) {
   const QFont font = MakeFont(QStringLiteral("Arial"), 67, true);
   const QRect rect(1, 1, 639, 141);
   GlyphText composer;
-  EXPECT_EQ(composer.setText(QStringLiteral("12.3456 mm"), font, rect, Qt::black), QRegion(rect));
-  const QRegion lastDigit = composer.setText(QStringLiteral("12.3457 mm"), font, rect, Qt::black);
+  EXPECT_EQ(composer.setText(QStringLiteral("12.3456 mm"), font, rect, Qt::black), rect);
+  const QRect lastDigit = composer.setText(QStringLiteral("12.3457 mm"), font, rect, Qt::black);
   EXPECT_FALSE(lastDigit.isEmpty());
-  EXPECT_LT(lastDigit.boundingRect().width(), rect.width() / 4);
+  EXPECT_LT(lastDigit.width(), rect.width() / 4);
   EXPECT_TRUE(composer.setText(QStringLiteral("12.3457 mm"), font, rect, Qt::black).isEmpty());
   // A text too wide for the panel is left to drawText, which clips it.
   composer.setText(QStringLiteral("1234567890123456789 mm"), font, rect, Qt::black);
   EXPECT_FALSE(composer.composed());
+}
+
+// What the panel does on each change: only the dirty rectangle is cleared and
+// drawn again, over what the previous text left. The result must be the new
+// text, drawn whole.
+TEST(GlyphText, RepaintingTheDirtyRectangleGivesTheNewText) {
+  const QFont font = MakeFont(QStringLiteral("Arial"), 67, true);
+  const QRect rect(1, 1, 639, 141);
+  const auto whole = [&](const QString& text) {
+    QImage image = Canvas();
+    QPainter p(&image);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+    return image;
+  };
+  GlyphText composer;
+  QImage screen = Canvas();
+  for (const char* text : {"12.3456 mm", "12.3457 mm", "12.3467 mm", "12.3467 mm", "-12.3467 mm", "12.346 mm",
+                           "112.3467 mm", "1,112.3467 mm", "1,111.1111 mm", "Comm. error", "1,111.1111 mm",
+                           "1\u00a0111,1111 mm", "11.1111 mm", "- - - - -", "11.1111 mm"}) {
+    const QString caption = QString::fromUtf8(text);
+    const QRect dirty = composer.setText(caption, font, rect, Qt::black);
+    {
+      QPainter p(&screen);
+      p.setClipRect(dirty);
+      p.fillRect(dirty, Qt::white);
+      if (composer.composed()) {
+        composer.draw(p, dirty);
+      } else {
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, caption);
+      }
+    }
+    EXPECT_EQ(screen, whole(caption)) << text;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <utility>
+
 #include "core/text.h"
 #include "monitor/presentation.h"
 
@@ -94,6 +100,45 @@ TEST(FormatFloat, NotANumberAndInfinity) {
             u"NAN");
   EXPECT_EQ(FormatFloat(-std::numeric_limits<long double>::infinity(), FloatStyle::Number, 8, 1, kPointDecimal),
             u"-INF");
+}
+
+// The digits are written without printf; they must be printf's, to the last
+// one: every readout of every resolution near zero and at the extremes,
+// random values across the exact path's range and beyond it (printf's own
+// answer there), and ties to even at the 18th digit.
+TEST(FormatFloat, SignificantDigitsAreThoseOfPrintf) {
+  const auto check = [](long double x) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.17Le", x);
+    const SignificantDigits s = ToSignificantDigits(x);
+    std::string got(1, static_cast<char>('0' + s.digits[0]));
+    got += '.';
+    for (int i = 1; i < SignificantDigits::kCount; ++i) got += static_cast<char>('0' + s.digits[i]);
+    char exponent[16];
+    std::snprintf(exponent, sizeof exponent, "e%+03d", s.exp10);
+    got += exponent;
+    return got == expected ? ::testing::AssertionSuccess()
+                           : ::testing::AssertionFailure() << "printf " << expected << ", ours " << got;
+  };
+  for (const int resolution : {1, 2, 5, 10, 25, 50, 100, 127, 255}) {
+    for (std::int32_t d = 1; d < 4000; d += 3) {
+      const std::pair<std::int32_t, std::int32_t> readouts[] = {{d, 0}, {INT32_MAX - d, 0}, {INT32_MAX - d, INT32_MIN}};
+      for (const auto& [position, zero] : readouts) {
+        const long double mm = PositionMillimetres(position, zero, static_cast<std::uint8_t>(resolution));
+        ASSERT_TRUE(check(mm)) << position << " at " << resolution;
+      }
+    }
+  }
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    const std::uint64_t mantissa = random() | std::uint64_t{1} << 63;
+    const int exp2 = static_cast<int>(random() % 560) - 280;
+    ASSERT_TRUE(check(std::ldexp(static_cast<long double>(mantissa), exp2 - 64)));
+  }
+  for (const long double tie : {100000000000000000.5L, 100000000000000001.5L, 999999999999999999.5L,
+                                9999999999999999995.0L, 0.5L, 1e-30L, 1e30L}) {
+    EXPECT_TRUE(check(tie));
+  }
 }
 
 }  // namespace

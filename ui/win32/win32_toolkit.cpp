@@ -272,6 +272,7 @@ class Win32Panel final : public Control<forms::Panel>, private PaintedWindow {
   }
 
   Text caption() const override { return caption_; }
+  bool showsCaption(const Text& caption) const override { return caption == caption_; }
   void setCaption(const Text& caption) override {
     if (caption == caption_) return;
     caption_ = caption;
