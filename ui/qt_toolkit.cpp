@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,6 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QEvent>
-#include <optional>
-
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
@@ -111,8 +110,8 @@ class QtControl : public Iface, public QtComponent, public NameHolder {
   void setAccessibleName(const Text& name) override {
     if (QAccessible::isActive()) {
       if (pendingName_) PendingNames::Get().Remove(this);
-      pendingName_.reset();
-      w_->setAccessibleName(Q(name));
+      pendingName_ = name;
+      applyPendingName();
       return;
     }
     if (!pendingName_) PendingNames::Get().Add(this);
