@@ -132,20 +132,103 @@ class QtControl : public Iface, public QtComponent, public NameHolder {
 
 }  // namespace
 
-// What QLabel::sizeHint() gives, measured once: sizeHint also works out the
-// minimum size, laying the text out three times on every change. Labels
-// with anything but plain text, no frame and no margins take sizeHint().
-QSize LabelSize(const QLabel& label) {
+namespace {
+
+// The flags QLabel lays a plain text out with, or nothing for a label with
+// anything but plain text, no frame and no margins.
+std::optional<int> PlainTextFlags(const QLabel& label) {
   const QString& text = label.text();
   const bool plain = label.textFormat() == Qt::PlainText ||
                      (label.textFormat() == Qt::AutoText && !Qt::mightBeRichText(text));
   if (!plain || !label.pixmap().isNull() || label.movie() != nullptr || label.wordWrap() || label.frameWidth() != 0 || label.margin() != 0 || label.indent() > 0 ||
       label.contentsMargins() != QMargins() || text.contains(u'&') || label.minimumWidth() > 0) {
-    return label.sizeHint();
+    return std::nullopt;
   }
   const Qt::LayoutDirection direction = text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
-  const int flags = int(QStyle::visualAlignment(direction, label.alignment())) & ~(Qt::AlignVCenter | Qt::AlignHCenter);
-  return label.fontMetrics().boundingRect(0, 0, 2000, 2000, flags, text).size().expandedTo(label.minimumSize());
+  return int(QStyle::visualAlignment(direction, label.alignment())) & ~(Qt::AlignVCenter | Qt::AlignHCenter);
+}
+
+bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+QString Pair(QChar a, QChar b) {
+  QString pair(2, a);
+  pair[1] = b;
+  return pair;
+}
+
+}  // namespace
+
+// What QLabel::sizeHint() gives, measured once: sizeHint also works out the
+// minimum size, laying the text out three times on every change.
+QSize LabelSize(const QLabel& label) {
+  const std::optional<int> flags = PlainTextFlags(label);
+  if (!flags) return label.sizeHint();
+  return label.fontMetrics().boundingRect(0, 0, 2000, 2000, *flags, label.text()).size().expandedTo(label.minimumSize());
+}
+
+QSize LabelSizer::size(const QLabel& label) {
+  const std::optional<int> flags = PlainTextFlags(label);
+  if (!flags) return label.sizeHint();
+  const QString& text = label.text();
+  QString key = text;
+  bool digits = false;
+  for (QChar& c : key) {
+    if (IsDigit(c)) {
+      c = u'0';
+      digits = true;
+    }
+  }
+  const QFontMetrics metrics = label.fontMetrics();
+  if (label.font() != font_ || *flags != flags_) {
+    font_ = label.font();
+    flags_ = *flags;
+    key_.clear();
+    digitsAlike_.reset();
+    neighbours_.clear();
+  }
+  if (!digits || key != key_ || !DigitsInterchangeable(metrics, key)) {
+    measured_ = Measure(metrics, text);
+    key_ = std::move(key);
+  }
+  return measured_.expandedTo(label.minimumSize());
+}
+
+QSize LabelSizer::Measure(const QFontMetrics& metrics, const QString& text) const {
+  return metrics.boundingRect(0, 0, 2000, 2000, flags_, text).size();
+}
+
+// Widths add up glyph by glyph, with an adjustment per pair, so two texts
+// that differ only in their digits measure the same when every digit
+// measures the same alone, beside any digit and beside each other
+// character the text puts next to one. Each question is asked once per font.
+bool LabelSizer::DigitsInterchangeable(const QFontMetrics& metrics, const QString& key) {
+  if (!digitsAlike_) {
+    bool alike = true;
+    const QSize one = Measure(metrics, QStringLiteral("0"));
+    const QSize two = Measure(metrics, QStringLiteral("00"));
+    for (char16_t a = u'0'; a <= u'9' && alike; ++a) {
+      alike = Measure(metrics, QString(QChar(a))) == one;
+      for (char16_t b = u'0'; b <= u'9' && alike; ++b) alike = Measure(metrics, Pair(a, b)) == two;
+    }
+    digitsAlike_ = alike;
+  }
+  if (!*digitsAlike_) return false;
+  for (qsizetype i = 0; i < key.size(); ++i) {
+    const QChar c = key[i];
+    if (IsDigit(c) || !((i > 0 && IsDigit(key[i - 1])) || (i + 1 < key.size() && IsDigit(key[i + 1])))) continue;
+    auto found = neighbours_.find(c.unicode());
+    if (found == neighbours_.end()) {
+      bool alike = true;
+      const QSize before = Measure(metrics, Pair(u'0', c));
+      const QSize after = Measure(metrics, Pair(c, u'0'));
+      for (char16_t d = u'1'; d <= u'9' && alike; ++d) {
+        alike = Measure(metrics, Pair(d, c)) == before && Measure(metrics, Pair(c, d)) == after;
+      }
+      found = neighbours_.emplace(c.unicode(), alike).first;
+    }
+    if (!found->second) return false;
+  }
+  return true;
 }
 
 namespace {
@@ -184,9 +267,10 @@ class QtLabel final : public QtControl<forms::Label, QLabel>, public QObject {
   }
   // Left and top stay; only this label is measured again.
   void fit() {
-    if (autoSize_) w_->resize(LabelSize(*w_));
+    if (autoSize_) w_->resize(sizer_.size(*w_));
   }
   bool autoSize_;
+  LabelSizer sizer_;
   std::optional<Text> pending_;
 };
 

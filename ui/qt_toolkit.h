@@ -1,8 +1,14 @@
 #pragma once
 // The windows' design tables realised with Qt widgets.
 
+#include <map>
+#include <optional>
+
+#include <QFont>
+#include <QFontMetrics>
 #include <QObject>
 #include <QSize>
+#include <QString>
 
 #include "forms/services.h"
 
@@ -37,5 +43,25 @@ QTimer* TimerOf(forms::Component* timer);
 // The size an auto-sized label takes: what QLabel::sizeHint() gives, for
 // less work.
 QSize LabelSize(const QLabel& label);
+
+// LabelSize for one label whose text keeps changing, as a counter's does:
+// a text that differs from the last measured one only in its digits takes
+// that one's size, where the font lets digits be swapped without changing
+// a text's size.
+class LabelSizer {
+ public:
+  QSize size(const QLabel& label);
+
+ private:
+  QSize Measure(const QFontMetrics& metrics, const QString& text) const;
+  bool DigitsInterchangeable(const QFontMetrics& metrics, const QString& key);
+
+  QFont font_;
+  int flags_ = 0;
+  QString key_;  // the last measured text, its digits as 0
+  QSize measured_;
+  std::optional<bool> digitsAlike_;
+  std::map<char16_t, bool> neighbours_;
+};
 
 }  // namespace tarvex::qtui

@@ -184,6 +184,30 @@ TEST_F(WindowsTest, LabelSizeIsTheSizeHintOfEveryLabel) {
   }
 }
 
+// A label that keeps its size while only digits change still takes the
+// size of each text, in every label's font.
+TEST_F(WindowsTest, LabelSizerFollowsChangingDigits) {
+  settings->ShowAndRaise();
+  QList<QLabel*> labels = MainWidget()->findChildren<QLabel*>() + SettingsWidget()->findChildren<QLabel*>();
+  QFont kerned = labels.front()->font();
+  kerned.setFamily(QStringLiteral("Liberation Sans"));  // kerns "11"
+  for (QLabel* label : labels) {
+    const QString kept = label->text();
+    const QFont keptFont = label->font();
+    for (const QFont& font : {keptFont, kerned}) {
+      label->setFont(font);
+      qtui::LabelSizer sizer;
+      for (const char16_t* text : {u"11111\r\n11.1 FPS", u"10000\r\n50.0 FPS", u"10000\r\n50.0 FPS", u"11111\r\n11.1 FPS", u"99999\r\n88.8 FPS",
+                                   u"1.1 x", u"1.1 x", u"0.0 x", u"7.4 x", u"7.4 x", u"Ver: 1; PC: 1", u"Ver: 8; PC: 4", u"a && 1", u"a && 2"}) {
+        label->setText(Q(text));
+        EXPECT_EQ(sizer.size(*label), label->sizeHint()) << label->objectName().toStdString() << " " << U8(text);
+      }
+    }
+    label->setFont(keptFont);
+    label->setText(kept);
+  }
+}
+
 TEST_F(WindowsTest, SettingsWindowFirstShowsCentredThenWhereItWasLeft) {
   settings->ShowAndRaise();
   const QRect mainFrame = MainWidget()->frameGeometry();
