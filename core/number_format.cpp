@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <array>
 #include <limits>
-#include <vector>
 
 #include "core/text.h"
 
@@ -134,44 +134,67 @@ namespace {
 
 // Decimal digits of |value| to 18 significant places: value = 0.d1d2.. x 10^(exp10+1).
 struct Decimal {
-  std::vector<int> digits;  // most significant first; empty for zero
-  int exp10 = 0;            // place of digits[0]
+  SignificantDigits s;  // its digits and exp10
+  int count = 0;        // 0 for zero
 };
 
 Decimal ToDecimal(long double magnitude) {
   Decimal d;
   if (magnitude == 0.0L) return d;
-  const SignificantDigits s = ToSignificantDigits(magnitude);
-  d.digits.assign(s.digits.begin(), s.digits.end());
-  d.exp10 = s.exp10;
+  d.s = ToSignificantDigits(magnitude);
+  d.count = kSignificant;
   return d;
 }
 
+// Digits kept by rounding: most significant first, the last one at the
+// place rounded to. Callers keep at most kSignificant places, and a carry
+// adds one: no allocation on every packet.
+struct Kept {
+  std::array<int, kSignificant + 1> digits{};
+  int count = 0;
+  std::size_t size() const { return static_cast<std::size_t>(count); }
+  bool empty() const { return count == 0; }
+  int operator[](std::size_t i) const { return digits[i]; }
+  int back() const { return digits[static_cast<std::size_t>(count - 1)]; }
+  void pop_back() { --count; }
+};
+
 // Rounds half away from zero, keeping places >= place. Returns the kept
 // digits as a big-endian digit vector whose last digit sits at `place`.
-std::vector<int> RoundAt(const Decimal& d, int place) {
-  std::vector<int> kept;
-  const int keep = d.exp10 - place + 1;  // digits of d.digits that survive
-  for (int i = 0; i < keep; ++i) kept.push_back(i < static_cast<int>(d.digits.size()) ? d.digits[i] : 0);
-  const bool roundUp = keep >= 0 && keep < static_cast<int>(d.digits.size()) && d.digits[keep] >= 5;
+Kept RoundAt(const Decimal& d, int place) {
+  Kept kept;
+  if (d.count == 0) return kept;
+  const int keep = d.s.exp10 - place + 1;  // digits of d.s.digits that survive
+  // Both callers round at or above the kSignificant-th significant digit.
+  if (keep > kSignificant) std::abort();
+  for (int i = 0; i < keep; ++i) kept.digits[static_cast<std::size_t>(i)] = i < d.count ? d.s.digits[static_cast<std::size_t>(i)] : 0;
+  kept.count = keep > 0 ? keep : 0;
+  const bool roundUp = keep >= 0 && keep < d.count && d.s.digits[static_cast<std::size_t>(keep)] >= 5;
   if (roundUp) {
-    int i = static_cast<int>(kept.size()) - 1;
+    int i = kept.count - 1;
     for (; i >= 0; --i) {
-      if (++kept[i] < 10) break;
-      kept[i] = 0;
+      if (++kept.digits[static_cast<std::size_t>(i)] < 10) break;
+      kept.digits[static_cast<std::size_t>(i)] = 0;
     }
-    if (i < 0) kept.insert(kept.begin(), 1);
+    if (i < 0) {
+      for (int j = kept.count; j > 0; --j) kept.digits[static_cast<std::size_t>(j)] = kept.digits[static_cast<std::size_t>(j - 1)];
+      kept.digits[0] = 1;
+      ++kept.count;
+    }
   }
   // Strip leading zeros; an all-zero result is empty.
-  std::size_t first = 0;
-  while (first < kept.size() && kept[first] == 0) ++first;
-  kept.erase(kept.begin(), kept.begin() + static_cast<long>(first));
+  int first = 0;
+  while (first < kept.count && kept.digits[static_cast<std::size_t>(first)] == 0) ++first;
+  if (first > 0) {
+    for (int j = first; j < kept.count; ++j) kept.digits[static_cast<std::size_t>(j - first)] = kept.digits[static_cast<std::size_t>(j)];
+    kept.count -= first;
+  }
   return kept;
 }
 
 Text Scientific(bool negative, const Decimal& d, int precision, const FormatSettings& fs) {
-  std::vector<int> m = RoundAt(d, d.exp10 - precision + 1);
-  int exp10 = d.exp10;
+  Kept m = RoundAt(d, d.s.exp10 - precision + 1);
+  int exp10 = d.s.exp10;
   if (static_cast<int>(m.size()) > precision) ++exp10;  // carried into a new digit
   while (!m.empty() && m.back() == 0) m.pop_back();
   Text out;
@@ -201,8 +224,8 @@ Text FormatFloat(long double value, FloatStyle style, int precision, int digits,
 
   // Round at the coarser of the precision-th significant digit and the digits-th decimal.
   int place = -digits;
-  if (!d.digits.empty() && d.exp10 - precision + 1 > place) place = d.exp10 - precision + 1;
-  const std::vector<int> kept = RoundAt(d, place);
+  if (d.count != 0 && d.s.exp10 - precision + 1 > place) place = d.s.exp10 - precision + 1;
+  const Kept kept = RoundAt(d, place);
 
   const int intDigits = static_cast<int>(kept.size()) + place;  // digits before the separator
   if (intDigits > precision) return Scientific(negative, d, precision, fs);
@@ -210,10 +233,11 @@ Text FormatFloat(long double value, FloatStyle style, int precision, int digits,
   // Digit at any place, zero outside what was kept.
   auto digitAt = [&](int p) -> int {
     const int idx = static_cast<int>(kept.size()) - 1 - (p - place);
-    return (p >= place && idx >= 0 && idx < static_cast<int>(kept.size())) ? kept[idx] : 0;
+    return (p >= place && idx >= 0 && idx < static_cast<int>(kept.size())) ? kept[static_cast<std::size_t>(idx)] : 0;
   };
 
   Text out;
+  out.reserve(32);  // the longest readout and its separators, in one allocation
   if (negative && !kept.empty()) out += u'-';
   const int top = intDigits > 0 ? intDigits - 1 : 0;
   for (int p = top; p >= 0; --p) {

@@ -53,15 +53,17 @@ std::int32_t Transact(Kind kind, SerialLink& link, const TransactionSettings& se
   std::size_t expected = 0;
   if (kind == Kind::Identification) expected = IdentificationLength(settings.FirmwareType());
 
-  std::vector<std::uint8_t> buffer;
+  // Read straight into the reply: a position reply fits the string's own
+  // storage, so polling allocates nothing.
   bool complete = false;
   for (;;) {
     const std::uint32_t queued = link.QueuedCount(handle);
     if (queued != 0) {
-      buffer.resize(queued);
-      std::uint32_t got = link.Read(handle, buffer.data(), queued);
+      const std::size_t had = reply.size();
+      reply.resize(had + queued);
+      std::uint32_t got = link.Read(handle, reinterpret_cast<std::uint8_t*>(reply.data() + had), queued);
       if (got > queued) got = queued;  // never trust a count beyond the buffer
-      reply.append(reinterpret_cast<const char*>(buffer.data()), got);
+      reply.resize(had + got);
     }
     if (kind == Kind::Position) expected = settings.Rs485Echo() ? kPositionPacketLength + 1 : kPositionPacketLength;
     if (reply.size() >= expected) {

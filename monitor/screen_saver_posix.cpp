@@ -11,7 +11,10 @@
 #include <QtCore/QString>
 #include <QtCore/QVariant>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -104,9 +107,15 @@ class DBusScreenSaver final : public ScreenSaverSystem {
   // DBUS_SESSION_BUS_ADDRESS only once per process, so the address is taken
   // here; without it libdbus looks for the session bus its own way.
   bool Connect() {
-    // The connection itself, not a look-up by name: this runs on every
-    // presented packet of a moving scale.
-    if (bus_.isConnected()) return true;
+    // This runs on every presented packet of a moving scale, and asking
+    // libdbus takes its connection lock: a live connection is asked again
+    // a second later at the earliest. A lost bus is noticed that late.
+    const std::int64_t now = Clock::now().time_since_epoch().count();
+    if (now < trustedUntil_.load(std::memory_order_relaxed)) return true;
+    if (bus_.isConnected()) {
+      trustedUntil_.store(now + kTrustConnection.count(), std::memory_order_relaxed);
+      return true;
+    }
     const int epoch = ++epoch_;
     owned_ = false;
     active_ = kUnknown;
@@ -161,7 +170,11 @@ class DBusScreenSaver final : public ScreenSaverSystem {
     });
   }
 
+  using Clock = std::chrono::steady_clock;
+  static constexpr Clock::duration kTrustConnection = std::chrono::seconds(1);
+
   static inline QAtomicInteger<int> counter_{0};
+  std::atomic<std::int64_t> trustedUntil_{std::numeric_limits<std::int64_t>::min()};
   QString name_;
   std::atomic<bool> owned_{false};
   std::atomic<int> active_{kUnknown};

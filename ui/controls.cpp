@@ -108,6 +108,7 @@ void Panel::setColor(TColor color) {
   color_ = color;
   if (const QColor text = captionColor(); text != textColor_) {
     textColor_ = text;
+    restyled_ = true;
     layoutCaption();
   }
   update();
@@ -130,18 +131,25 @@ QRect Panel::textRect() const { return bevel_ == Bevel::Lowered ? rect().adjuste
 // Above this pixel size Qt draws glyphs from their outlines on every paint.
 constexpr int kLargestCachedGlyph = 64;
 
+// The font and colour are handed over only when they change: comparing them
+// on every caption costs more than laying the changed glyphs out.
 QRect Panel::layoutCaption() {
-  if (font().pixelSize() <= kLargestCachedGlyph) {
-    glyphs_.reset();
-    return rect();
+  if (restyled_) {
+    restyled_ = false;
+    if (font().pixelSize() <= kLargestCachedGlyph) {
+      glyphs_.reset();
+    } else {
+      if (!glyphs_) glyphs_ = std::make_unique<GlyphText>();
+      glyphs_->setStyle(font(), textColor_);
+    }
   }
-  if (!glyphs_) glyphs_ = std::make_unique<GlyphText>();
-  return glyphs_->setText(caption_, font(), textRect(), textColor_);
+  return glyphs_ ? glyphs_->setText(caption_, textRect()) : rect();
 }
 
 void Panel::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) {
     textColor_ = captionColor();
+    restyled_ = true;
     layoutCaption();
     update();
   }

@@ -76,6 +76,7 @@ class Panel : public QWidget {
   Bevel bevel_ = Bevel::Lowered;
   bool pressed_ = false;
   QColor textColor_;  // kept so a caption change does not look it up
+  bool restyled_ = true;  // font or caption colour changed since the last layout
   // Captions above Qt's glyph-cache size (the readout) are composed from
   // cached glyph pictures.
   std::unique_ptr<GlyphText> glyphs_;

@@ -70,13 +70,18 @@ class PendingNames final : public QAccessible::ActivationObserver {
     static auto* names = [] {
       auto* n = new PendingNames;  // lives as long as the program
       QAccessible::installActivationObserver(n);
+      n->active_ = QAccessible::isActive();
       return n;
     }();
     return *names;
   }
+  // QAccessible::isActive() as last reported: asking it goes through the
+  // platform integration, and the readout names itself on every packet.
+  bool active() const { return active_; }
   void Add(NameHolder* holder) { waiting_.push_back(holder); }
   void Remove(NameHolder* holder) { std::erase(waiting_, holder); }
   void accessibilityActiveChanged(bool active) override {
+    active_ = active;
     if (!active) return;
     std::vector<NameHolder*> now;
     now.swap(waiting_);
@@ -85,6 +90,7 @@ class PendingNames final : public QAccessible::ActivationObserver {
 
  private:
   std::vector<NameHolder*> waiting_;
+  bool active_ = false;
 };
 
 template <class Iface, class W>
@@ -108,7 +114,7 @@ class QtControl : public Iface, public QtComponent, public NameHolder {
     if (HintOf(w_) != Q(hint)) SetHint(w_, Q(hint), hintShown_);
   }
   void setAccessibleName(const Text& name) override {
-    if (QAccessible::isActive()) {
+    if (PendingNames::Get().active()) {
       if (pendingName_) PendingNames::Get().Remove(this);
       pendingName_ = name;
       applyPendingName();
@@ -166,30 +172,40 @@ QSize LabelSize(const QLabel& label) {
   return label.fontMetrics().boundingRect(0, 0, 2000, 2000, *flags, label.text()).size().expandedTo(label.minimumSize());
 }
 
+namespace {
+
+// Texts of the same shape: alike but for digits, digit for digit.
+bool SameButDigits(const QString& a, const QString& b) {
+  if (a.size() != b.size()) return false;
+  for (qsizetype i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && !(IsDigit(a[i]) && IsDigit(b[i]))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// A counter's next text has the last one's shape: it is answered from the
+// font and the text alone. The label's other properties are its design's
+// and do not change.
 QSize LabelSizer::size(const QLabel& label) {
+  const QString text = label.text();
+  if (reusable_ && label.font() == font_ && SameButDigits(text, measuredText_)) {
+    return measured_.expandedTo(label.minimumSize());
+  }
+  reusable_ = false;
   const std::optional<int> flags = PlainTextFlags(label);
   if (!flags) return label.sizeHint();
-  const QString& text = label.text();
-  QString key = text;
-  bool digits = false;
-  for (QChar& c : key) {
-    if (IsDigit(c)) {
-      c = u'0';
-      digits = true;
-    }
-  }
   const QFontMetrics metrics = label.fontMetrics();
   if (label.font() != font_ || *flags != flags_) {
     font_ = label.font();
     flags_ = *flags;
-    key_.clear();
     digitsAlike_.reset();
     neighbours_.clear();
   }
-  if (!digits || key != key_ || !DigitsInterchangeable(metrics, key)) {
-    measured_ = Measure(metrics, text);
-    key_ = std::move(key);
-  }
+  measured_ = Measure(metrics, text);
+  measuredText_ = text;
+  reusable_ = std::any_of(text.begin(), text.end(), IsDigit) && DigitsInterchangeable(metrics, text);
   return measured_.expandedTo(label.minimumSize());
 }
 
@@ -201,7 +217,7 @@ QSize LabelSizer::Measure(const QFontMetrics& metrics, const QString& text) cons
 // that differ only in their digits measure the same when every digit
 // measures the same alone, beside any digit and beside each other
 // character the text puts next to one. Each question is asked once per font.
-bool LabelSizer::DigitsInterchangeable(const QFontMetrics& metrics, const QString& key) {
+bool LabelSizer::DigitsInterchangeable(const QFontMetrics& metrics, const QString& text) {
   if (!digitsAlike_) {
     bool alike = true;
     const QSize one = Measure(metrics, QStringLiteral("0"));
@@ -213,9 +229,9 @@ bool LabelSizer::DigitsInterchangeable(const QFontMetrics& metrics, const QStrin
     digitsAlike_ = alike;
   }
   if (!*digitsAlike_) return false;
-  for (qsizetype i = 0; i < key.size(); ++i) {
-    const QChar c = key[i];
-    if (IsDigit(c) || !((i > 0 && IsDigit(key[i - 1])) || (i + 1 < key.size() && IsDigit(key[i + 1])))) continue;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (IsDigit(c) || !((i > 0 && IsDigit(text[i - 1])) || (i + 1 < text.size() && IsDigit(text[i + 1])))) continue;
     auto found = neighbours_.find(c.unicode());
     if (found == neighbours_.end()) {
       bool alike = true;

@@ -54,12 +54,13 @@ class LabelSizer {
 
  private:
   QSize Measure(const QFontMetrics& metrics, const QString& text) const;
-  bool DigitsInterchangeable(const QFontMetrics& metrics, const QString& key);
+  bool DigitsInterchangeable(const QFontMetrics& metrics, const QString& text);
 
   QFont font_;
   int flags_ = 0;
-  QString key_;  // the last measured text, its digits as 0
+  QString measuredText_;
   QSize measured_;
+  bool reusable_ = false;  // texts of measuredText_'s shape measure measured_
   std::optional<bool> digitsAlike_;
   std::map<char16_t, bool> neighbours_;
 };
