@@ -99,9 +99,26 @@ pid_t Spawn(std::vector<std::string> args, std::string& firstLine) {
   return pid;
 }
 
+// A device has a processor of its own: with two CPUs or more the simulator
+// runs on the last one and the monitor on the first, so neither waits for
+// the other's time slice and every reply crosses between CPUs the same way.
+// TARVEX_BENCH_PIN=0 leaves both to the scheduler.
+bool PinCpus() {
+  const char* pin = getenv("TARVEX_BENCH_PIN");
+  return sysconf(_SC_NPROCESSORS_ONLN) >= 2 && (pin == nullptr || std::string(pin) != "0");
+}
+
+bool PinTo(pid_t pid, int cpu) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  return sched_setaffinity(pid, sizeof set, &set) == 0;
+}
+
 struct Simulator {
   pid_t pid = 0;
   bool realTime = false;
+  bool pinned = false;
   int port = 0;
   std::string device;
 };
@@ -116,6 +133,7 @@ Simulator StartSimulator(const std::vector<std::string>& extra) {
   // CPU: at real-time priority it answers at once, whatever else runs (root only).
   const sched_param fifo{1};
   s.realTime = sched_setscheduler(s.pid, SCHED_FIFO, &fifo) == 0;
+  if (PinCpus()) s.pinned = PinTo(s.pid, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)) - 1);
   s.port = std::atoi(line.c_str() + 3);  // "COM<n> <pts>"
   s.device = line.substr(line.find(' ') + 1);
   if (s.port <= 0) {
@@ -289,6 +307,7 @@ int main(int argc, char** argv) {
   const Simulator fast = StartSimulator({});
   const Simulator slow = StartSimulator({"--delay", "16"});
   pid_t service = 0;
+  const bool pinned = fast.pinned && slow.pinned && PinTo(0, 0);
 
   qtui::PreparePlatform();  // as the program does
   TimingApplication app(argc, argv);
@@ -358,8 +377,9 @@ int main(int argc, char** argv) {
     rows = picked;
   }
 
-  std::printf("Encoder simulator on COM%d (and COM%d answering 16 ms late), %s, %.1f s per row, platform %s\n\n",
-              fast.port, slow.port, fast.realTime ? "at real-time priority" : "at normal priority", seconds,
+  std::printf("Encoder simulator on COM%d (and COM%d answering 16 ms late), %s, %s, %.1f s per row, platform %s\n\n",
+              fast.port, slow.port, fast.realTime ? "at real-time priority" : "at normal priority",
+              pinned ? "on the last CPU, the monitor on the first" : "both on any CPU", seconds,
               qPrintable(QGuiApplication::platformName()));
   std::printf("| screen-saver bus | adapter | settings window | rate | timer allows /s | achieved /s | achieved %% | cycle median us | "
               "cycle p99 us | cycle beyond its transaction median us | repaint median us | repaint p99 us | CPU %% | "

@@ -125,5 +125,34 @@ TEST(GlyphText, RepaintingTheDirtyRectangleGivesTheNewText) {
   }
 }
 
+// A readout panel that changes its font, colour or palette after showing
+// captions looks like one made that way from the start.
+TEST(GlyphText, PanelRestyledLooksLikeANewOne) {
+  const auto configured = [](Panel& panel, int pixels, TColor color, QColor text, const char* caption) {
+    panel.resize(641, 143);
+    panel.setFont(MakeFont(QStringLiteral("Arial"), pixels, true));
+    panel.setColor(color);
+    QPalette palette = panel.palette();
+    palette.setColor(QPalette::WindowText, text);
+    panel.setPalette(palette);
+    panel.setCaption(QString::fromUtf8(caption));
+  };
+  Panel reused;
+  configured(reused, 67, clBtnFace, Qt::black, "12.3456 mm");
+  reused.grab();
+  const struct {
+    int pixels;
+    TColor color;
+    QColor text;
+  } steps[] = {{67, clBtnFace, Qt::darkBlue}, {67, clYellow, Qt::darkBlue}, {67, clBtnFace, Qt::darkBlue},
+               {80, clBtnFace, Qt::darkBlue}, {40, clBtnFace, Qt::darkBlue}, {67, clBtnFace, Qt::black}};
+  for (const auto& step : steps) {
+    configured(reused, step.pixels, step.color, step.text, "-3.4567 mm");
+    Panel fresh;
+    configured(fresh, step.pixels, step.color, step.text, "-3.4567 mm");
+    EXPECT_EQ(reused.grab().toImage(), fresh.grab().toImage()) << step.pixels << " " << step.text.name().toStdString();
+  }
+}
+
 }  // namespace
 }  // namespace tarvex::testing

@@ -54,6 +54,11 @@ TEST(FormatFloat, Examples) {
       {-0.05L, FloatStyle::Number, 8, 1, u"-0.1"},
       {123456789.0L, FloatStyle::Number, 8, 0, u"1.2345679E8"},  // more than 8 integer digits
       {99999999.5L, FloatStyle::Number, 8, 0, u"1E8"},
+      // At the full 18 digits the formatter keeps.
+      {0.0L, FloatStyle::Fixed, 18, 18, u"0.000000000000000000"},
+      {0.5L, FloatStyle::Number, 8, 0, u"1"},  // rounded up from no kept digit
+      {123456789012345678.0L, FloatStyle::Fixed, 18, 0, u"123456789012345678"},
+      {999999999999999999.9L, FloatStyle::Number, 18, 1, u"1E18"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FormatFloat(c.value, c.style, c.precision, c.digits, kPointDecimal), c.expected)

@@ -18,6 +18,7 @@ class ScriptedLink : public SerialLink {
   std::deque<std::string> backlog;   // the same, before the request is written
   std::string queue;                 // received, not yet read
   std::uint32_t readLimit = UINT32_MAX;  // most bytes a single read delivers
+  std::uint32_t readClaimsMore = 0;     // added to the count a read reports
   std::uint32_t writeError = 0;
   std::uint32_t now = 0;
   std::uint32_t step = 1;  // tick advance per reading
@@ -48,7 +49,7 @@ class ScriptedLink : public SerialLink {
     const std::uint32_t k = std::min({n, readLimit, static_cast<std::uint32_t>(queue.size())});
     std::copy_n(queue.begin(), k, buf);
     queue.erase(0, k);
-    return k;
+    return k + readClaimsMore;
   }
   std::uint32_t Tick() override {
     const std::uint32_t t = now;

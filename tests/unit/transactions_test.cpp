@@ -168,6 +168,18 @@ TEST(Transactions, ReplyJoinedFromSeveralShortReads) {
   EXPECT_EQ(reply, packet);
 }
 
+// A driver that reports more than it was asked for cannot make the reply
+// take bytes from beyond what was read into.
+TEST(Transactions, ReadCountBeyondTheRequestIsCut) {
+  ScriptedLink link;
+  link.arrivals = {Packet(5, 0)};
+  link.readClaimsMore = 1000;
+  FixedSettings settings;
+  ByteString reply;
+  ASSERT_EQ(ReadPosition(link, settings, kPort, reply), 0);
+  EXPECT_EQ(reply, Packet(5, 0));
+}
+
 TEST(Transactions, PositionEchoRules) {
   const std::string packet = Packet(123, 0);
   struct Case {
