@@ -41,8 +41,6 @@ void GlyphText::Reset() {
   before_.clear();
   shaped_.clear();
   pairs_.clear();
-  alphabet_.clear();
-  alone_.clear();
   outlines_.clear();
   raw_ = QRawFont();
   text_.clear();
@@ -63,56 +61,12 @@ GlyphText::Shaped GlyphText::FromRun(std::uint32_t glyph, std::int64_t advance64
   return shaped;
 }
 
-// Every pair of `added` with itself and with the alphabet, shaped in one
-// line: "a x1 a x2 ... a a" holds each such pair side by side, and shaping a
-// pair inside a line gives what shaping it alone does. A new digit after the
-// first packets would otherwise cost a layout on its packet.
-void GlyphText::ShapeAllPairsWith(const QString& added) {
-  if (ShapeInOneLine(added)) return;
-  // A character the font lacks (shaped from a fallback font, in a run of its
-  // own) is shaped pair by pair, and kept out of later lines.
-  if (added.size() == 1) {
-    alone_.append(added);
-    return;
-  }
-  for (const QChar c : added) ShapeAllPairsWith(QString(c));
-}
-
-bool GlyphText::ShapeInOneLine(const QString& added) {
-  QString line;
-  QString alphabet = alphabet_;
-  for (const QChar a : added) {
-    for (const QChar x : alphabet) line.append(a).append(x);
-    line.append(a).append(a);
-    alphabet.append(a);
-  }
-  ++layouts_;
-  QTextLayout layout(line, font_);
-  layout.beginLayout();
-  const QTextLine text = layout.createLine();
-  layout.endLayout();
-  const QList<QGlyphRun> runs = layout.glyphRuns();
-  if (!text.isValid() || runs.size() != 1 || runs[0].glyphIndexes().size() != line.size()) return false;
-  const QList<quint32> glyphs = runs[0].glyphIndexes();
-  const QList<QPointF> at = runs[0].positions();
-  if (!raw_.isValid()) raw_ = runs[0].rawFont();
-  ascent64_ = qRound64(text.ascent() * 64);
-  descent64_ = qRound64(text.descent() * 64);
-  for (qsizetype i = 0; i + 1 < line.size(); ++i) {
-    const std::uint32_t key = std::uint32_t{line[i].unicode()} << 16 | line[i + 1].unicode();
-    if (pairs_.count(key) == 0) pairs_.emplace(key, FromRun(glyphs[i], qRound64((at[i + 1].x() - at[i].x()) * 64)));
-  }
-  alphabet_ = std::move(alphabet);
-  return true;
-}
-
 const GlyphText::Shaped& GlyphText::ShapedPair(char16_t c, char16_t next) {
   const std::uint32_t key = std::uint32_t{c} << 16 | next;
   if (const auto it = pairs_.find(key); it != pairs_.end()) return it->second;
   Shaped shaped;
   QString pair{QChar(c)};
   if (next != 0) pair.append(QChar(next));
-  ++layouts_;
   QTextLayout layout(pair, font_);
   layout.beginLayout();
   QTextLine line = layout.createLine();
@@ -150,14 +104,6 @@ QRect GlyphText::setText(const QString& text, const QRect& rect) {
 
   // Shaped pair by pair: a line of digits, signs and separators shapes the
   // same as its pairs do, without shaping the whole text on every packet.
-  // The pairs of every digit and every character seen so far are shaped
-  // together, the first time a character comes.
-  QString added = alphabet_.isEmpty() ? QStringLiteral("0123456789") : QString();
-  for (qsizetype i = same; i < text.size(); ++i) {
-    const QChar c = text[i];
-    if (PlainLeftToRight(c.unicode()) && !alphabet_.contains(c) && !alone_.contains(c) && !added.contains(c)) added.append(c);
-  }
-  if (!added.isEmpty()) ShapeAllPairsWith(added);
   bool ok = !text.isEmpty();
   for (auto i = static_cast<qsizetype>(shaped_.size()); ok && i < text.size(); ++i) {
     const char16_t c = text[i].unicode();

@@ -43,8 +43,6 @@ class GlyphText {
   void draw(QPainter& painter, const QRect& area);
 
   std::size_t cachedPictures() const { return tiles_.size(); }
-  // Text layouts made so far: a moving readout needs none after its first text.
-  std::size_t layouts() const { return layouts_; }
 
  private:
   struct Tile {
@@ -73,8 +71,6 @@ class GlyphText {
   using Key = std::tuple<std::uint32_t, std::int64_t, std::int64_t>;
 
   void Reset();
-  void ShapeAllPairsWith(const QString& added);
-  bool ShapeInOneLine(const QString& added);
   Shaped FromRun(std::uint32_t glyph, std::int64_t advance64);
   const Shaped& ShapedPair(char16_t c, char16_t next);
   const Tile& TileFor(const Placed& placed);
@@ -91,9 +87,6 @@ class GlyphText {
   std::vector<Placed> before_;  // kept to spare the allocation
   std::map<std::uint32_t, QPainterPath> outlines_;
   std::unordered_map<std::uint32_t, Shaped> pairs_;  // character << 16 | next
-  QString alphabet_;  // characters whose pairs with each other are all in pairs_
-  std::size_t layouts_ = 0;
-  QString alone_;     // characters that would not shape in one line with them
   QRawFont raw_;
   std::int64_t ascent64_ = 0;
   std::int64_t descent64_ = 0;
