@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QRadioButton>
+#include <QStyleOption>
 #include <QStyleOptionComboBox>
 
 namespace tarvex {
@@ -289,6 +290,26 @@ QComboBox* MakeDropDownList(QWidget* parent, int left, int top, int width, int h
   combo->addItems(items);
   combo->setCurrentIndex(selected);
   return combo;
+}
+
+// ---------------------------------------------------------------------------
+
+void TextLabel::paintEvent(QPaintEvent* event) {
+  const QString& content = text();
+  const bool plain = textFormat() == Qt::PlainText || (textFormat() == Qt::AutoText && !Qt::mightBeRichText(content));
+  if (!plain || !pixmap().isNull() || movie() != nullptr || wordWrap() || frameWidth() != 0 || margin() != 0 ||
+      indent() > 0 || buddy() != nullptr || textInteractionFlags() != Qt::LinksAccessibleByMouse) {
+    QLabel::paintEvent(event);
+    return;
+  }
+  if (content.isEmpty()) return;
+  QPainter painter(this);
+  QStyleOption option;
+  option.initFrom(this);
+  const bool leftToRight = !content.isRightToLeft();
+  const int flags = int(QStyle::visualAlignment(leftToRight ? Qt::LeftToRight : Qt::RightToLeft, alignment())) |
+                    Qt::TextExpandTabs | (leftToRight ? Qt::TextForceLeftToRight : Qt::TextForceRightToLeft);
+  style()->drawItemText(&painter, contentsRect(), flags, option.palette, isEnabled(), content, foregroundRole());
 }
 
 // ---------------------------------------------------------------------------

@@ -120,12 +120,24 @@ class GroupBox : public QGroupBox {
 QComboBox* MakeDropDownList(QWidget* parent, int left, int top, int width, int height, const QStringList& items,
                             int selected);
 
+// A label that paints a plain text the way QLabel does, without QFrame's
+// pass over a frame it does not have: a style call and a style option per
+// paint, and the packet counter repaints on every poll. Anything else
+// (pictures, frames, margins, wrapping, mnemonics) is QLabel's own paint.
+class TextLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
 // A label that reports clicks, for the header text and the logo.
-class ClickableLabel : public QLabel {
+class ClickableLabel : public TextLabel {
   Q_OBJECT
 
  public:
-  using QLabel::QLabel;
+  using TextLabel::TextLabel;
 
  signals:
   void clicked();

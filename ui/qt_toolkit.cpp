@@ -129,6 +129,16 @@ class QtControl : public Iface, public QtComponent, public NameHolder {
   }
 
  protected:
+  // A widget named by its text (a label) looks its accessible interface up
+  // on every change of text unless it has a name of its own: until
+  // assistive technology comes it carries `standIn`, then no name again.
+  void holdNameUntilListened(const QString& standIn) {
+    if (PendingNames::Get().active() || pendingName_ || !w_->accessibleName().isEmpty()) return;
+    w_->setAccessibleName(standIn);
+    pendingName_ = Text();
+    PendingNames::Get().Add(this);
+  }
+
   W* w_;
 
  private:
@@ -252,6 +262,7 @@ namespace {
 class QtLabel final : public QtControl<forms::Label, QLabel>, public QObject {
  public:
   QtLabel(QLabel* w, const ControlDesign& d) : QtControl(w, d), autoSize_(d.autoSize) {
+    holdNameUntilListened(w->text());
     fit();
     w_->installEventFilter(this);
   }
@@ -283,7 +294,9 @@ class QtLabel final : public QtControl<forms::Label, QLabel>, public QObject {
   }
   // Left and top stay; only this label is measured again.
   void fit() {
-    if (autoSize_) w_->resize(sizer_.size(*w_));
+    if (!autoSize_) return;
+    const QSize size = sizer_.size(*w_);
+    if (size != w_->size()) w_->resize(size);
   }
   bool autoSize_;
   LabelSizer sizer_;
@@ -555,8 +568,11 @@ QWidget* MakeWidget(const ControlDesign& d, QWidget* parent, forms::EventSink& s
         ConnectClick(clickable, sink, d.onClick);
         label = clickable;
       } else {
-        label = new QLabel(Q(d.text), parent);
+        label = new TextLabel(Q(d.text), parent);
       }
+      // A static text shows what it is given, markup too: identification
+      // strings come from the serial line.
+      label->setTextFormat(Qt::PlainText);
       if (d.align == forms::Align::Right) label->setAlignment(Qt::AlignRight | Qt::AlignTop);
       if (d.color != forms::clNone) SetBackgroundColor(label, d.color);
       if (d.textColor != forms::clWindowText) SetTextColor(label, d.textColor);

@@ -2,6 +2,7 @@
 // technology, poll by poll.
 
 #include <QAccessible>
+#include <QLabel>
 
 #include "tests/gui/fakes.h"
 
@@ -45,6 +46,25 @@ TEST_F(WindowsTest, ReadoutIndicatorsAndLedNameWhatTheyShow) {
   }
   settings->btnComCloseClick();
   EXPECT_EQ(Said(main->pnlAbsPos), Q(Text(u"Position: ") + Readout()));
+}
+
+// Windows made while no assistive technology listens: a label's name is
+// its latest text once one comes, and follows it from then on.
+class QuietAccessibilityTest : public WindowsTest {
+  void Prepare() override { QAccessible::setActive(false); }
+};
+
+TEST_F(QuietAccessibilityTest, LabelsNameTheirLatestText) {
+  settings->ShowAndRaise();
+  OpenPort();
+  for (int poll = 0; poll < 3; ++poll) {
+    clock.now += 20;
+    Poll(PositionReply(246912 + poll, 0));
+    const QString shown = static_cast<QLabel*>(W(settings->lblFPS))->text();
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(Said(settings->lblFPS), shown) << poll;
+  }
+  EXPECT_EQ(Said(main->Label1), QStringLiteral("Absolute Position"));
 }
 
 }  // namespace

@@ -208,6 +208,38 @@ TEST_F(WindowsTest, LabelSizerFollowsChangingDigits) {
   }
 }
 
+// The windows' labels paint what a QLabel set up alike paints, for texts a
+// label may be given: tabs, right-to-left, markup shown as text, mnemonics.
+TEST_F(WindowsTest, LabelsPaintAsQLabelDoes) {
+  settings->ShowAndRaise();
+  const QList<QLabel*> labels = MainWidget()->findChildren<QLabel*>() + SettingsWidget()->findChildren<QLabel*>();
+  ASSERT_GE(labels.size(), 5);
+  for (QLabel* label : labels) {
+    if (!label->pixmap().isNull()) continue;  // the logo
+    EXPECT_NE(dynamic_cast<TextLabel*>(label), nullptr) << label->objectName().toStdString();
+    const QString kept = label->text();
+    for (const char16_t* text : {u"", u"1234\r\n50.0 FPS", u"a\tb", u"\u05e9\u05dc\u05d5\u05dd 12", u"<b>bold</b>",
+                                 u"a && b", u"x\u0301y"}) {
+      for (const bool enabled : {true, false}) {
+        label->setText(Q(text));
+        label->setEnabled(enabled);
+        QLabel reference(label->text(), label->parentWidget());
+        reference.setTextFormat(label->textFormat());
+        reference.setFont(label->font());
+        reference.setPalette(label->palette());
+        reference.setAutoFillBackground(label->autoFillBackground());
+        reference.setAlignment(label->alignment());
+        reference.setEnabled(enabled);
+        reference.resize(label->size());
+        EXPECT_EQ(label->grab().toImage(), reference.grab().toImage())
+            << label->objectName().toStdString() << " " << U8(text) << " " << enabled;
+      }
+    }
+    label->setEnabled(true);
+    label->setText(kept);
+  }
+}
+
 TEST_F(WindowsTest, SettingsWindowFirstShowsCentredThenWhereItWasLeft) {
   settings->ShowAndRaise();
   const QRect mainFrame = MainWidget()->frameGeometry();
