@@ -212,14 +212,12 @@ TEST_F(WindowsTest, LabelSizerFollowsChangingDigits) {
 // label may be given: tabs, right-to-left, markup shown as text, mnemonics.
 TEST_F(WindowsTest, LabelsPaintAsQLabelDoes) {
   settings->ShowAndRaise();
-  const QList<QLabel*> labels = MainWidget()->findChildren<QLabel*>() + SettingsWidget()->findChildren<QLabel*>();
-  ASSERT_GE(labels.size(), 5);
-  for (QLabel* label : labels) {
+  int painted = 0;
+  for (QLabel* label : MainWidget()->findChildren<QLabel*>() + SettingsWidget()->findChildren<QLabel*>()) {
     if (!label->pixmap().isNull()) continue;  // the logo
-    EXPECT_NE(dynamic_cast<TextLabel*>(label), nullptr) << label->objectName().toStdString();
-    const QString kept = label->text();
-    for (const char16_t* text : {u"", u"1234\r\n50.0 FPS", u"a\tb", u"\u05e9\u05dc\u05d5\u05dd 12", u"<b>bold</b>",
-                                 u"a && b", u"x\u0301y"}) {
+    ++painted;
+    ASSERT_NE(dynamic_cast<TextLabel*>(label), nullptr) << label->objectName().toStdString();
+    for (const char16_t* text : {u"", u"1234\r\n50.0 FPS", u"a\tb", u"\u05e9\u05dc\u05d5\u05dd 12", u"<b>b</b>", u"a && b"}) {
       for (const bool enabled : {true, false}) {
         label->setText(Q(text));
         label->setEnabled(enabled);
@@ -231,13 +229,11 @@ TEST_F(WindowsTest, LabelsPaintAsQLabelDoes) {
         reference.setAlignment(label->alignment());
         reference.setEnabled(enabled);
         reference.resize(label->size());
-        EXPECT_EQ(label->grab().toImage(), reference.grab().toImage())
-            << label->objectName().toStdString() << " " << U8(text) << " " << enabled;
+        EXPECT_EQ(label->grab().toImage(), reference.grab().toImage()) << U8(text) << enabled;
       }
     }
-    label->setEnabled(true);
-    label->setText(kept);
   }
+  EXPECT_GE(painted, 5);
 }
 
 TEST_F(WindowsTest, SettingsWindowFirstShowsCentredThenWhereItWasLeft) {
