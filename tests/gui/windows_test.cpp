@@ -236,6 +236,17 @@ TEST_F(WindowsTest, LabelsPaintAsQLabelDoes) {
   EXPECT_GE(painted, 5);
 }
 
+// Showing the settings window leaves every control a plain child: a native
+// one is a window of its own to the display server, repainted apart.
+TEST_F(WindowsTest, ShowingTheSettingsWindowMakesNoNativeChildren) {
+  settings->ShowAndRaise();
+  for (QWidget* child : MainWidget()->findChildren<QWidget*>() + SettingsWidget()->findChildren<QWidget*>()) {
+    if (!child->isWindow()) {
+      EXPECT_FALSE(child->testAttribute(Qt::WA_NativeWindow)) << child->objectName().toStdString();
+    }
+  }
+}
+
 TEST_F(WindowsTest, SettingsWindowFirstShowsCentredThenWhereItWasLeft) {
   settings->ShowAndRaise();
   const QRect mainFrame = MainWidget()->frameGeometry();
