@@ -217,6 +217,7 @@ TEST_F(WindowsTest, LabelsPaintAsQLabelDoes) {
     if (!label->pixmap().isNull()) continue;  // the logo
     ++painted;
     ASSERT_NE(dynamic_cast<TextLabel*>(label), nullptr) << label->objectName().toStdString();
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);  // texts from the serial line are not markup
     for (const char16_t* text : {u"", u"1234\r\n50.0 FPS", u"a\tb", u"\u05e9\u05dc\u05d5\u05dd 12", u"<b>b</b>", u"a && b"}) {
       for (const bool enabled : {true, false}) {
         label->setText(Q(text));
