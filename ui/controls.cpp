@@ -294,14 +294,20 @@ QComboBox* MakeDropDownList(QWidget* parent, int left, int top, int width, int h
 
 // ---------------------------------------------------------------------------
 
+bool ShowsSimplePlainText(const QLabel& label) {
+  const bool plain = label.textFormat() == Qt::PlainText ||
+                     (label.textFormat() == Qt::AutoText && !Qt::mightBeRichText(label.text()));
+  return plain && label.pixmap().isNull() && label.movie() == nullptr && !label.wordWrap() &&
+         label.frameWidth() == 0 && label.margin() == 0 && label.indent() <= 0 && label.buddy() == nullptr &&
+         label.textInteractionFlags() == Qt::LinksAccessibleByMouse;
+}
+
 void TextLabel::paintEvent(QPaintEvent* event) {
-  const QString& content = text();
-  const bool plain = textFormat() == Qt::PlainText || (textFormat() == Qt::AutoText && !Qt::mightBeRichText(content));
-  if (!plain || !pixmap().isNull() || movie() != nullptr || wordWrap() || frameWidth() != 0 || margin() != 0 ||
-      indent() > 0 || buddy() != nullptr || textInteractionFlags() != Qt::LinksAccessibleByMouse) {
+  if (!ShowsSimplePlainText(*this)) {
     QLabel::paintEvent(event);
     return;
   }
+  const QString& content = text();
   if (content.isEmpty()) return;
   QPainter painter(this);
   QStyleOption option;

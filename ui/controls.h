@@ -120,6 +120,10 @@ class GroupBox : public QGroupBox {
 QComboBox* MakeDropDownList(QWidget* parent, int left, int top, int width, int height, const QStringList& items,
                             int selected);
 
+// A label whose text QLabel lays out and paints from flags alone: plain
+// text, no picture, frame, margin, indent, wrapping, buddy or selection.
+bool ShowsSimplePlainText(const QLabel& label);
+
 // A label that paints a plain text the way QLabel does, without QFrame's
 // pass over a frame it does not have: a style call and a style option per
 // paint, and the packet counter repaints on every poll. Anything else

@@ -154,10 +154,8 @@ namespace {
 // anything but plain text, no frame and no margins.
 std::optional<int> PlainTextFlags(const QLabel& label) {
   const QString& text = label.text();
-  const bool plain = label.textFormat() == Qt::PlainText ||
-                     (label.textFormat() == Qt::AutoText && !Qt::mightBeRichText(text));
-  if (!plain || !label.pixmap().isNull() || label.movie() != nullptr || label.wordWrap() || label.frameWidth() != 0 || label.margin() != 0 || label.indent() > 0 ||
-      label.contentsMargins() != QMargins() || text.contains(u'&') || label.minimumWidth() > 0) {
+  if (!ShowsSimplePlainText(label) || label.contentsMargins() != QMargins() || text.contains(u'&') ||
+      label.minimumWidth() > 0) {
     return std::nullopt;
   }
   const Qt::LayoutDirection direction = text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
