@@ -109,16 +109,20 @@ class BoxCloser {
       Sleep(20);
     }
   }
+  // Reads texts without sending messages: GetWindowText would send
+  // WM_GETTEXT to the test's thread, which never answers while it waits in
+  // Finish().
+  static Text TextOf(HWND w) {
+    wchar_t text[256] = {};
+    InternalGetWindowText(w, text, 256);
+    return FromWide(text);
+  }
   static BOOL CALLBACK Visit(HWND w, LPARAM self) {
     auto* closer = reinterpret_cast<BoxCloser*>(self);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || NativeText(w) != u"Warning") return TRUE;
-    if (closer->seen_.insert(w).second) {
-      wchar_t text[256] = {};
-      GetDlgItemTextW(w, 0xFFFF, text, 256);  // a message box's text
-      closer->texts_.push_back(FromWide(text));
-    }
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || TextOf(w) != u"Warning") return TRUE;
+    if (closer->seen_.insert(w).second) closer->texts_.push_back(TextOf(GetDlgItem(w, 0xFFFF)));  // the box's text
     // Again on every round while it is shown: a press posted before the box
     // runs its own loop can be lost.
     PostMessageW(w, WM_COMMAND, IDOK, 0);
