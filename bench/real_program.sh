@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The installed-style monitor binary as a user runs it, under X with a window
+# The monitor binary as a user runs it, under X with a window
 # manager: remembered port on the encoder simulator (moving scale), a
 # screen-saver service on a private session bus, "50 FPS" picked in the port
 # settings window, which is then closed. Prints the monitor's CPU, context
