@@ -170,18 +170,6 @@ QString Pair(QChar a, QChar b) {
   return pair;
 }
 
-}  // namespace
-
-// What QLabel::sizeHint() gives, measured once: sizeHint also works out the
-// minimum size, laying the text out three times on every change.
-QSize LabelSize(const QLabel& label) {
-  const std::optional<int> flags = PlainTextFlags(label);
-  if (!flags) return label.sizeHint();
-  return label.fontMetrics().boundingRect(0, 0, 2000, 2000, *flags, label.text()).size().expandedTo(label.minimumSize());
-}
-
-namespace {
-
 // Texts of the same shape: alike but for digits, digit for digit.
 bool SameButDigits(const QString& a, const QString& b) {
   if (a.size() != b.size()) return false;
@@ -192,6 +180,14 @@ bool SameButDigits(const QString& a, const QString& b) {
 }
 
 }  // namespace
+
+// What QLabel::sizeHint() gives, measured once: sizeHint also works out the
+// minimum size, laying the text out three times on every change.
+QSize LabelSize(const QLabel& label) {
+  const std::optional<int> flags = PlainTextFlags(label);
+  if (!flags) return label.sizeHint();
+  return label.fontMetrics().boundingRect(0, 0, 2000, 2000, *flags, label.text()).size().expandedTo(label.minimumSize());
+}
 
 // A counter's next text has the last one's shape: it is answered from the
 // font and the text alone. The label's other properties are its design's
